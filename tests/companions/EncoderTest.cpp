@@ -1,0 +1,301 @@
+// evc.exe and revc.exe converting generated media for real.
+#include <gtest/gtest.h>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/dict.h>
+}
+
+#include <cmath>
+#include <filesystem>
+#include <regex>
+
+#include "Catalogues.h"
+#include "FfmpegHandles.h"
+#include "RunProgram.h"
+#include "TextFormats.h"
+
+namespace tarquel {
+namespace {
+
+using test::RunProgram;
+
+const std::string kEvc = TARQUEL_PROGRAM_DIR "/evc.exe";
+const std::string kRevc = TARQUEL_PROGRAM_DIR "/revc.exe";
+
+struct StreamInfo {
+  AVMediaType type = AVMEDIA_TYPE_UNKNOWN;
+  std::string codec, profile;
+  int width = 0, height = 0, sampleRate = 0, channels = 0;
+  double fps = 0, displayAspect = 0, seconds = 0, kbits = 0;
+};
+
+struct FileInfo {
+  std::string format, brand;
+  std::vector<StreamInfo> streams;
+  const StreamInfo* Find(AVMediaType type) const {
+    for (const auto& s : streams) {
+      if (s.type == type) return &s;
+    }
+    return nullptr;
+  }
+};
+
+// Reads every packet, so that length and bitrate come from the data itself.
+FileInfo Probe(const std::string& path) {
+  FileInfo info;
+  AVFormatContext* raw = nullptr;
+  if (avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0) return info;
+  media::InputContextPtr input(raw);
+  avformat_find_stream_info(raw, nullptr);
+  info.format = raw->iformat->name;
+  if (const AVDictionaryEntry* brand = av_dict_get(raw->metadata, "major_brand", nullptr, 0)) info.brand = brand->value;
+  std::vector<int64_t> bytes(raw->nb_streams, 0), first(raw->nb_streams, INT64_MAX), end(raw->nb_streams, INT64_MIN);
+  media::PacketPtr packet = media::MakePacket();
+  while (av_read_frame(raw, packet.get()) >= 0) {
+    const int i = packet->stream_index;
+    bytes[i] += packet->size;
+    if (packet->pts != AV_NOPTS_VALUE) {
+      first[i] = std::min(first[i], packet->pts);
+      end[i] = std::max(end[i], packet->pts + packet->duration);
+    }
+    av_packet_unref(packet.get());
+  }
+  for (unsigned i = 0; i < raw->nb_streams; ++i) {
+    const AVStream* st = raw->streams[i];
+    const AVCodecParameters* p = st->codecpar;
+    StreamInfo s;
+    s.type = p->codec_type;
+    s.codec = avcodec_get_name(p->codec_id);
+    if (const char* profile = avcodec_profile_name(p->codec_id, p->profile)) s.profile = profile;
+    s.width = p->width;
+    s.height = p->height;
+    s.sampleRate = p->sample_rate;
+    s.channels = p->ch_layout.nb_channels;
+    s.fps = av_q2d(st->avg_frame_rate.num ? st->avg_frame_rate : st->r_frame_rate);
+    const AVRational sar = st->sample_aspect_ratio.num ? st->sample_aspect_ratio : AVRational{1, 1};
+    if (p->height) s.displayAspect = av_q2d(sar) * p->width / p->height;
+    // Time from the start of the output: priming samples before it do not count.
+    if (end[i] > first[i]) s.seconds = static_cast<double>(end[i] - std::max<int64_t>(first[i], 0)) * av_q2d(st->time_base);
+    if (s.seconds > 0) s.kbits = bytes[i] * 8.0 / s.seconds / 1000.0;
+    info.streams.push_back(s);
+  }
+  return info;
+}
+
+// The seconds each status line reports, read as the progress dialog reads
+// them: piece 4 of the line split at "=" for video, piece 2 for audio.
+std::vector<double> StatusSeconds(const std::string& output, bool video) {
+  std::vector<double> seconds;
+  for (const auto& line : SplitText(output, '\r')) {
+    const auto pieces = SplitText(line, '=');
+    const std::size_t piece = video ? 4 : 2;
+    if (pieces.size() > piece) seconds.push_back(std::stod(pieces[piece]));
+  }
+  return seconds;
+}
+
+class Encoder : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    dir_ = new test::TempDir;  // lives for the suite; freed in TearDownTestSuite
+    const auto make = [](std::vector<std::string> args) {
+      args.insert(args.begin(), {"ffmpeg", "-v", "error", "-y"});
+      const auto r = RunProgram(args);
+      ASSERT_EQ(r.exitCode, 0) << r.output;
+    };
+    make({"-f", "lavfi", "-i", "mandelbrot=size=640x480:rate=30,noise=alls=10:allf=t", "-f", "lavfi", "-i",
+          "anoisesrc=amplitude=0.3:sample_rate=48000", "-t", "6", "-c:v", "libx264", "-preset", "ultrafast", "-c:a",
+          "aac", "-b:a", "192k", "-ac", "2", "-crf", "12", Src("noisy.mp4")});
+    make({"-f", "lavfi", "-i", "sine=frequency=440:sample_rate=44100", "-t", "3", Src("tone.wav")});
+    make({"-f", "lavfi", "-i", "testsrc=size=320x240:rate=25", "-t", "2", "-c:v", "libx264", "-preset",
+          "ultrafast", Src("video only.mp4")});
+    make({"-f", "lavfi", "-i", "testsrc=size=320x240:rate=25", "-f", "lavfi", "-i", "sine=sample_rate=44100", "-t",
+          "3", "-c:v", "rv20", "-c:a", "ac3", Src("clip.rm")});
+    std::string noisy = test::ReadFile(Src("noisy.mp4"));
+    test::WriteFile(Src("truncated.mp4"), noisy.substr(0, noisy.size() / 2));
+    test::WriteFile(Src("random.avi"), std::string(50000, '\x5a') + "random bytes");
+    test::WriteFile(Src("letter.avi"), "Dear reader, this is no video.\n");
+  }
+  static void TearDownTestSuite() {
+    delete dir_;
+    dir_ = nullptr;
+  }
+  static std::string Src(const std::string& name) { return dir_->File(name); }
+  std::string Out(const std::string& name) const { return out_.File(name); }
+
+  static test::TempDir* dir_;
+  test::TempDir out_;
+};
+test::TempDir* Encoder::dir_ = nullptr;
+
+TEST_F(Encoder, ConvertsEveryOutputTypeAtItsQualityPresets) {
+  for (int type = 0; type < OutputTypeCount; ++type) {
+    for (const int quality : {0, 2, 4}) {
+      TConvertSettings s;
+      ApplyPresetString(s, QualityPresets[type][quality]);
+      const std::string size(VideoSizes.EntryText(s.VideoSize()));
+      const std::string rate(FrameRates.EntryText(s.Framerate()));
+      const std::string vkbits(VideoBitrates.EntryText(s.VideoBitrate()));
+      const std::string akbits(AudioBitrates.EntryText(s.AudioBitrate()));
+      const std::string channels(1, AudioChannelModes.EntryText(s.AudioChannels())[0]);
+      const std::string hz(AudioSamples.EntryText(s.AudioSample()));
+      const std::string ext(OutputExtensions[type]);
+      const std::string output = Out("out " + std::to_string(quality) + ext);
+      std::vector<std::string> args = {kEvc, "-y", "-i", Src("noisy.mp4")};
+      for (const auto& part : SplitText(OutputTypeParams[type], ' ')) args.push_back(part);
+      if (type == 0) args.insert(args.end(), {"-b", vkbits, "-s", size, "-r", rate, "-aspect", "4:3"});
+      args.insert(args.end(), {"-ab", akbits, "-ac", channels, "-ar", hz, "-ss", "00:00:01", "-t", "4", output});
+      const auto run = RunProgram(args);
+      const std::string what = ext + " quality " + std::to_string(quality);
+      ASSERT_EQ(run.exitCode, 0) << what << ": " << run.output;
+
+      const FileInfo info = Probe(output);
+      const StreamInfo* audio = info.Find(AVMEDIA_TYPE_AUDIO);
+      ASSERT_TRUE(audio) << what;
+      EXPECT_EQ(audio->codec, type == 3 ? "mp3" : "aac") << what;
+      EXPECT_EQ(audio->sampleRate, std::stoi(hz)) << what;
+      EXPECT_EQ(audio->channels, std::stoi(channels)) << what;
+      // Within one audio frame. ADTS and MP3 streams have no way to mark the
+      // encoder's priming frame, so there the first frame counts as well.
+      const double frame = (type == 3 ? 1152.0 : 1024.0) / std::stoi(hz);
+      EXPECT_NEAR(audio->seconds, 4.0, (type == 1 || type == 3 ? 2 : 1) * frame) << what << " " << audio->seconds;
+      // At 22050 Hz the formats cap the rate, whatever is asked: MP3 (MPEG-2
+      // Layer III) at 160 kbit/s, and FFmpeg's AAC encoder gives at most
+      // about 100 kbit/s for one channel.
+      double ceiling = 1e9;
+      if (hz == "22050") ceiling = type == 3 ? 160 : channels == "1" ? 100 : ceiling;
+      const double asked = std::min(ceiling, std::stod(akbits));
+      EXPECT_NEAR(audio->kbits, asked, 0.15 * asked) << what;
+      const StreamInfo* video = info.Find(AVMEDIA_TYPE_VIDEO);
+      if (type == 0) {
+        ASSERT_TRUE(video) << what;
+        EXPECT_EQ(info.streams[0].type, AVMEDIA_TYPE_VIDEO) << "video first";
+        EXPECT_EQ(info.brand, "MSNV") << "the console's own mp4 flavour";
+        EXPECT_EQ(video->codec, "mpeg4");
+        EXPECT_EQ(video->profile, "Simple Profile");
+        EXPECT_EQ(std::to_string(video->width) + "x" + std::to_string(video->height), size);
+        EXPECT_NEAR(video->fps, std::stod(rate), 0.001) << what;
+        EXPECT_NEAR(video->displayAspect, 4.0 / 3.0, 0.01) << what;
+        EXPECT_NEAR(video->seconds, 4.0, 1.0 / std::stod(rate) + 1e-6) << what;
+        EXPECT_NEAR(video->kbits, std::stod(vkbits), 0.15 * std::stod(vkbits)) << what;
+      } else {
+        EXPECT_FALSE(video) << what;
+      }
+      // The status text: non-decreasing seconds that end near the length.
+      const auto seconds = StatusSeconds(run.output, type == 0);
+      ASSERT_FALSE(seconds.empty()) << run.output;
+      EXPECT_TRUE(std::is_sorted(seconds.begin(), seconds.end())) << run.output;
+      EXPECT_NEAR(seconds.back(), 4.0, 0.25) << run.output;
+    }
+  }
+}
+
+double MeanVolumeDb(const std::string& file) {
+  const auto r = RunProgram({"ffmpeg", "-hide_banner", "-i", file, "-af", "volumedetect", "-f", "null", "-"});
+  std::smatch m;
+  if (!std::regex_search(r.output, m, std::regex(R"(mean_volume: (-?[0-9.]+|-inf) dB)"))) return NAN;
+  return m[1] == "-inf" ? -200 : std::stod(m[1]);
+}
+
+TEST_F(Encoder, VolumeIsAPercentage) {
+  double level[3];
+  const int percents[3] = {100, 200, 0};
+  for (int i = 0; i < 3; ++i) {
+    const std::string out = Out("tone " + std::to_string(percents[i]) + ".m4a");
+    const auto run = RunProgram({kEvc, "-y", "-i", Src("tone.wav"), "-acodec", "aac", "-vn", "-ab", "128", "-vol",
+                                 std::to_string(percents[i]), "-ac", "1", "-ar", "44100", out});
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    level[i] = MeanVolumeDb(out);
+  }
+  EXPECT_NEAR(level[1] - level[0], 6.0, 1.0);
+  EXPECT_LT(level[2], -80.0);
+}
+
+TEST_F(Encoder, RevcReadsTheSourceItsScriptNames) {
+  const std::string script = Out("VideoFile.avs");
+  test::WriteFile(script, "DirectShowSource(\"" + Src("clip.rm") + "\", fps=29.9700898503294, convertfps=true)\r\n");
+  const auto run = RunProgram({kRevc, "-y", "-i", script, "-vcodec", "mpeg4", "-acodec", "aac", "-b", "512", "-s",
+                               "368x208", "-r", "23.967", "-aspect", "16:9", "-ab", "64", "-ac", "1", "-ar", "32000",
+                               "-ss", "00:00:00", "-t", "2", Out("clip.mp4")});
+  ASSERT_EQ(run.exitCode, 0) << run.output;
+  const FileInfo info = Probe(Out("clip.mp4"));
+  ASSERT_EQ(info.streams.size(), 2u);
+  EXPECT_EQ(info.streams[0].width, 368);
+  EXPECT_NEAR(info.streams[0].fps, 23.967, 0.001);
+  EXPECT_NEAR(info.streams[0].displayAspect, 16.0 / 9.0, 0.01);
+  EXPECT_NEAR(info.streams[0].seconds, 2.0, 1 / 23.967 + 1e-6);
+  EXPECT_EQ(info.streams[1].sampleRate, 32000);
+
+  // evc.exe cannot take the script itself, and revc.exe takes no other form.
+  EXPECT_EQ(RunProgram({kEvc, "-y", "-i", script, Out("x.mp4")}).exitCode, 1);
+  test::WriteFile(Out("other.avs"), "AviSource(\"" + Src("clip.rm") + "\")\r\n");
+  const auto refused = RunProgram({kRevc, "-y", "-i", Out("other.avs"), Out("y.mp4")});
+  EXPECT_EQ(refused.exitCode, 1);
+  EXPECT_NE(refused.output.find("revc.exe: "), std::string::npos) << refused.output;
+}
+
+TEST_F(Encoder, SourcesWithoutAStreamTheOutputWants) {
+  // A source without audio gives a video-only file, in the plain mp4 flavour.
+  ASSERT_EQ(RunProgram({kEvc, "-y", "-i", Src("video only.mp4"), "-vcodec", "mpeg4", "-acodec", "aac", "-s",
+                        "160x112", Out("v.mp4")}).exitCode, 0);
+  const FileInfo info = Probe(Out("v.mp4"));
+  ASSERT_EQ(info.streams.size(), 1u);
+  EXPECT_EQ(info.streams[0].type, AVMEDIA_TYPE_VIDEO);
+  EXPECT_NE(info.brand, "MSNV");
+  // Audio only from it leaves no stream at all.
+  const auto none = RunProgram({kEvc, "-y", "-i", Src("video only.mp4"), "-acodec", "mp3", "-vn", Out("a.mp3")});
+  EXPECT_EQ(none.exitCode, 1);
+  EXPECT_FALSE(std::filesystem::exists(Out("a.mp3")));
+}
+
+TEST_F(Encoder, BadInputsFailWithOneClearLineAndLoseNothing) {
+  std::vector<std::pair<std::string, std::string>> sources;
+  for (const char* name : {"noisy.mp4", "truncated.mp4", "random.avi", "letter.avi", "tone.wav"}) {
+    sources.emplace_back(Src(name), test::ReadFile(Src(name)));
+  }
+  test::WriteFile(Out("taken.mp4"), "an earlier output");
+  const struct {
+    std::vector<std::string> args;
+    const char* output;  // must not exist afterwards (unless it did before)
+    const char* says;
+  } cases[] = {
+      {{"-y", "-i", Src("missing.avi")}, "o1.mp4", "cannot open"},
+      {{"-y", "-i", Src("random.avi")}, "o2.mp4", "cannot open"},
+      {{"-y", "-i", Src("truncated.mp4")}, "o3.mp4", "cannot"},
+      {{"-y", "-i", Src("letter.avi")}, "o4.mp4", "cannot open"},
+      {{"-y", "-i", Src("noisy.mp4"), "-quality", "9"}, "o5.mp4", "unknown option -quality"},
+      {{"-y", "-i", Src("noisy.mp4"), "-ss", "00:00:01", "-t", "0"}, "o6.mp4", "the segment is empty"},
+      {{"-y", "-i", Src("noisy.mp4"), "-ss", "00:01:00"}, "o7.mp4", "nothing to convert"},
+      {{"-y", "-i", Src("noisy.mp4"), "-f", "nosuchformat"}, "o8.mp4", "unknown format"},
+      {{"-y", "-i", Src("noisy.mp4"), "-vcodec", "mpeg4"}, "o9.mp3", "cannot hold"},
+      {{"-i", Src("noisy.mp4")}, "taken.mp4", "already exists"},
+      {{"-y", "-i", Src("noisy.mp4")}, "no such folder/o10.mp4", "cannot create"},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args = {kEvc};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    args.push_back(Out(c.output));
+    const auto run = RunProgram(args);
+    EXPECT_EQ(run.exitCode, 1) << c.output << ": " << run.output;
+    // Status lines may come first; the error is the one line at the end.
+    const std::string last = run.output.substr(run.output.rfind('\r') + 1);
+    EXPECT_EQ(last.rfind("evc.exe: ", 0), 0u) << run.output;
+    EXPECT_NE(last.find(c.says), std::string::npos) << run.output;
+    EXPECT_EQ(std::count(last.begin(), last.end(), '\n'), 1) << run.output;
+    EXPECT_EQ(last.find('='), std::string::npos) << run.output;
+    if (std::string(c.output) != "taken.mp4") {
+      EXPECT_FALSE(std::filesystem::exists(Out(c.output))) << c.output;
+    }
+  }
+  EXPECT_EQ(test::ReadFile(Out("taken.mp4")), "an earlier output");
+  // The output may never be the input, not even with -y.
+  const auto same = RunProgram({kEvc, "-y", "-i", Src("noisy.mp4"), Src("noisy.mp4")});
+  EXPECT_EQ(same.exitCode, 1);
+  EXPECT_NE(same.output.find("would replace the input"), std::string::npos);
+  for (const auto& [path, content] : sources) EXPECT_EQ(test::ReadFile(path), content) << path;
+}
+
+}  // namespace
+}  // namespace tarquel

@@ -1,0 +1,223 @@
+#include "Artwork.h"
+
+#include <QFont>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPainterPath>
+
+#include "SkinLayout.h"
+
+namespace tarquel::artwork {
+
+namespace {
+
+const QColor kInk{235, 241, 248};
+const QColor kPanel{31, 47, 66};
+const QColor kPanelEdge{62, 92, 122};
+const QColor kAccent{42, 130, 205};
+
+QFont UiFont(int pixels, bool bold = false) {
+  QFont font(QStringLiteral("Arial"));
+  font.setPixelSize(pixels);
+  font.setBold(bold);
+  font.setStyleHint(QFont::SansSerif);
+  return font;
+}
+
+void Panel(QPainter& p, const QRect& r) {
+  QLinearGradient fill(r.topLeft(), r.bottomLeft());
+  fill.setColorAt(0, kPanel.lighter(112));
+  fill.setColorAt(1, kPanel);
+  p.setPen(QPen(kPanelEdge, 1));
+  p.setBrush(fill);
+  p.drawRoundedRect(QRectF(r).adjusted(0.5, 0.5, -0.5, -0.5), 8, 8);
+}
+
+// Paints `shape` over the colour that stands for transparency, so that only
+// pixels the shape leaves wholly clear take that colour.
+QImage OverTransparentColour(const QImage& shape, const QColor& transparent) {
+  QImage out = shape.convertToFormat(QImage::Format_ARGB32);
+  for (int y = 0; y < out.height(); ++y) {
+    auto* line = reinterpret_cast<QRgb*>(out.scanLine(y));
+    for (int x = 0; x < out.width(); ++x) {
+      if (qAlpha(line[x]) == 0) line[x] = transparent.rgb();
+    }
+  }
+  return out;
+}
+
+void DrawGlyph(QPainter& p, Glyph glyph, const QRectF& box, const QString& caption) {
+  const QPointF c = box.center();
+  const qreal s = std::min(box.width(), box.height());
+  p.setPen(QPen(kInk, std::max<qreal>(1.6, s / 14), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+  p.setBrush(Qt::NoBrush);
+  const auto square = [&](qreal f) { return QRectF(c.x() - s * f, c.y() - s * f, 2 * s * f, 2 * s * f); };
+  switch (glyph) {
+    case Glyph::Minimize:
+      p.drawLine(QPointF(c.x() - s * 0.22, c.y() + s * 0.18), QPointF(c.x() + s * 0.22, c.y() + s * 0.18));
+      break;
+    case Glyph::Close:
+      p.drawLine(square(0.2).topLeft(), square(0.2).bottomRight());
+      p.drawLine(square(0.2).topRight(), square(0.2).bottomLeft());
+      break;
+    case Glyph::HomePage: {
+      QPainterPath house;
+      house.moveTo(c.x() - s * 0.24, c.y() - s * 0.02);
+      house.lineTo(c.x(), c.y() - s * 0.24);
+      house.lineTo(c.x() + s * 0.24, c.y() - s * 0.02);
+      p.drawPath(house);
+      p.drawRect(QRectF(c.x() - s * 0.17, c.y() - s * 0.04, s * 0.34, s * 0.26));
+      break;
+    }
+    case Glyph::EMail: {
+      const QRectF env(c.x() - s * 0.25, c.y() - s * 0.16, s * 0.5, s * 0.32);
+      p.drawRect(env);
+      p.drawPolyline(QPolygonF({env.topLeft(), QPointF(c.x(), c.y() + s * 0.04), env.topRight()}));
+      break;
+    }
+    case Glyph::Help:
+    case Glyph::About:
+    case Glyph::Update:
+      p.drawEllipse(square(0.26));
+      p.setFont(UiFont(static_cast<int>(s * 0.34), true));
+      p.drawText(square(0.26), Qt::AlignCenter,
+                 glyph == Glyph::Help ? QStringLiteral("?") : glyph == Glyph::About ? QStringLiteral("i") : QStringLiteral("↻"));
+      break;
+    case Glyph::Play:
+      p.setBrush(kInk);
+      p.drawPolygon(QPolygonF({QPointF(c.x() - s * 0.14, c.y() - s * 0.2), QPointF(c.x() + s * 0.2, c.y()),
+                               QPointF(c.x() - s * 0.14, c.y() + s * 0.2)}));
+      break;
+    case Glyph::Pause:
+      p.setBrush(kInk);
+      p.drawRect(QRectF(c.x() - s * 0.16, c.y() - s * 0.18, s * 0.1, s * 0.36));
+      p.drawRect(QRectF(c.x() + s * 0.06, c.y() - s * 0.18, s * 0.1, s * 0.36));
+      break;
+    case Glyph::Stop:
+      p.setBrush(kInk);
+      p.drawRect(square(0.15));
+      break;
+    case Glyph::Text:
+      p.setFont(UiFont(box.height() >= 36 ? 15 : box.height() >= 26 ? 12 : 11, box.height() >= 26));
+      p.drawText(box, Qt::AlignCenter, caption);
+      break;
+  }
+}
+
+}  // namespace
+
+QImage DrawSkin() {
+  using namespace layout;
+  QImage skin(kSkinWidth, kSkinHeight, QImage::Format_RGB32);
+  skin.fill(kSkinTransparent);
+  QPainter p(&skin);
+  // The outline: a rounded window, drawn without smoothing so that every
+  // pixel is either the skin or the transparent colour.
+  QPainterPath outline;
+  outline.addRoundedRect(QRectF(0, 0, kSkinWidth, kSkinHeight), 14, 14);
+  QLinearGradient body(0, 0, 0, kSkinHeight);
+  body.setColorAt(0, QColor(24, 38, 56));
+  body.setColorAt(1, QColor(12, 20, 31));
+  p.fillPath(outline, body);
+
+  p.setRenderHint(QPainter::Antialiasing);
+  QLinearGradient title(0, 0, kSkinWidth, 0);
+  title.setColorAt(0, kAccent);
+  title.setColorAt(1, QColor(24, 66, 110));
+  QPainterPath bar;
+  bar.addRoundedRect(QRectF(3, 3, kSkinWidth - 6, 38), 11, 11);
+  p.fillPath(bar, title);
+  for (const QRect& r : {kPreviewPanel, kSettingsPanel, kListPanel}) Panel(p, r);
+  p.setPen(QColor(120, 150, 180));
+  p.setFont(UiFont(11));
+  p.drawText(kFooter, Qt::AlignVCenter | Qt::AlignLeft,
+             QStringLiteral("Drop media files on the list to add them. Tick the files to convert, then press Convert."));
+  p.end();
+  // The corners stay exactly transparent (smoothing above never reaches them).
+  skin.setPixelColor(0, kSkinHeight - 1, kSkinTransparent);
+  return skin;
+}
+
+QImage DrawButton(Glyph glyph, ButtonState state, QSize size, const QString& caption) {
+  QImage shape(size, QImage::Format_ARGB32_Premultiplied);
+  shape.fill(Qt::transparent);
+  QPainter p(&shape);
+  p.setRenderHint(QPainter::Antialiasing);
+  const bool pressed = state == ButtonState::Pressed;
+  const QColor base = state == ButtonState::Hot ? kAccent.lighter(125) : pressed ? kAccent.darker(140) : kAccent;
+  QRectF face = QRectF(shape.rect()).adjusted(1, 1, -1, -1);
+  if (pressed) face.translate(0.5, 1);
+  QLinearGradient fill(face.topLeft(), face.bottomLeft());
+  fill.setColorAt(0, pressed ? base : base.lighter(130));
+  fill.setColorAt(1, pressed ? base.lighter(115) : base.darker(120));
+  const bool round = glyph != Glyph::Text && size.width() == size.height();
+  p.setPen(QPen(base.darker(170), 1));
+  p.setBrush(fill);
+  const qreal radius = round ? face.width() / 2 : 5;
+  p.drawRoundedRect(face, radius, radius);
+  DrawGlyph(p, glyph, face, caption);
+  p.end();
+  return OverTransparentColour(shape, kButtonTransparent);
+}
+
+QImage DrawLogo(QSize size) {
+  QImage logo(size, QImage::Format_RGB32);
+  logo.fill(Qt::black);
+  QPainter p(&logo);
+  p.setRenderHint(QPainter::Antialiasing);
+  const QPointF c(size.width() / 2.0, size.height() / 2.0 - 10);
+  QPainterPath ring;
+  ring.addEllipse(c, 30, 30);
+  p.fillPath(ring, QColor(30, 70, 110));
+  p.setBrush(kInk);
+  p.setPen(Qt::NoPen);
+  p.drawPolygon(QPolygonF({c + QPointF(-10, -15), c + QPointF(16, 0), c + QPointF(-10, 15)}));
+  p.setPen(QColor(150, 175, 200));
+  p.setFont(UiFont(16, true));
+  p.drawText(QRectF(0, c.y() + 34, size.width(), 22), Qt::AlignCenter, QStringLiteral("Tarquel"));
+  return logo;
+}
+
+QImage DrawSplash() {
+  QImage splash(480, 280, QImage::Format_RGB32);
+  QPainter p(&splash);
+  p.setRenderHint(QPainter::Antialiasing);
+  QLinearGradient back(0, 0, 480, 280);
+  back.setColorAt(0, QColor(24, 66, 110));
+  back.setColorAt(1, QColor(10, 18, 28));
+  p.fillRect(splash.rect(), back);
+  // A strip of film across the picture.
+  p.setPen(Qt::NoPen);
+  p.setBrush(QColor(255, 255, 255, 28));
+  p.drawRect(QRectF(0, 150, 480, 46));
+  p.setBrush(QColor(10, 18, 28, 160));
+  for (int x = 8; x < 480; x += 24) {
+    p.drawRect(QRectF(x, 154, 12, 7));
+    p.drawRect(QRectF(x, 185, 12, 7));
+  }
+  p.setPen(kInk);
+  p.setFont(UiFont(52, true));
+  p.drawText(QRectF(32, 40, 420, 70), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Tarquel"));
+  p.setFont(UiFont(15));
+  p.drawText(QRectF(36, 106, 420, 24), Qt::AlignLeft | Qt::AlignVCenter,
+             QStringLiteral("Video for your handheld console, music for your player"));
+  p.setPen(QColor(160, 185, 210));
+  p.setFont(UiFont(12));
+  p.drawText(QRectF(36, 228, 420, 20), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Starting…"));
+  p.drawText(QRectF(36, 228, 408, 20), Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("Version 2.0"));
+  return splash;
+}
+
+QImage WithTransparency(const QImage& image, const QColor& transparent) {
+  QImage out = image.convertToFormat(QImage::Format_ARGB32);
+  const QRgb key = transparent.rgb();
+  for (int y = 0; y < out.height(); ++y) {
+    auto* line = reinterpret_cast<QRgb*>(out.scanLine(y));
+    for (int x = 0; x < out.width(); ++x) {
+      if ((line[x] | 0xFF000000u) == key && qAlpha(line[x]) == 255) line[x] = 0;
+    }
+  }
+  return out;
+}
+
+}  // namespace tarquel::artwork

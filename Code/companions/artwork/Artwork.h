@@ -1,0 +1,36 @@
+// Every picture of the program, drawn in code: the main window's skin, the
+// image buttons in their three states, the logo and the splash.
+#pragma once
+
+#include <QColor>
+#include <QImage>
+#include <QString>
+
+namespace tarquel::artwork {
+
+// The skin's transparent colour stands in its bottom-left pixel; buttons
+// use olive for theirs.
+inline const QColor kSkinTransparent{255, 0, 255};
+inline const QColor kButtonTransparent{128, 128, 0};
+
+QImage DrawSkin();
+
+enum class ButtonState { Normal, Hot, Pressed };
+
+enum class Glyph {
+  Minimize, Close, HomePage, EMail, Help, About, Update, Play, Pause, Stop, Text,
+};
+
+// A button picture of the given size; text buttons show `caption`.
+QImage DrawButton(Glyph glyph, ButtonState state, QSize size, const QString& caption = QString());
+
+// The picture the idle video window shows.
+QImage DrawLogo(QSize size);
+
+// The splash picture, with the product's name on it.
+QImage DrawSplash();
+
+// Replaces every pixel of `transparent` by a clear one.
+QImage WithTransparency(const QImage& image, const QColor& transparent);
+
+}  // namespace tarquel::artwork

@@ -19,6 +19,24 @@ typedef int (*TarquelLoadStringFn)(unsigned id, char* buffer, int bufferSize);
 typedef const unsigned char* (*TarquelFindResourceFn)(const char* name, const char* type, size_t* size);
 #define TARQUEL_FIND_RESOURCE_EXPORT "TarquelFindResource"
 
+// The product information handed to the About box of the forms library
+// (Form.dll); every field is a zero-terminated text.
+typedef struct TarquelProductInfo {
+  const char* CompanyName;
+  const char* ProductName;
+  const char* Text2;
+  const char* Version;
+  const char* HomePage;
+  const char* Email;
+  const char* Text7;
+  const char* AppPath;
+} TarquelProductInfo;
+
+// Shows the About box modally and returns when the user has closed it.
+// `application` is the program's application object.
+typedef void (*ShowAboutFormFn)(void* application, const TarquelProductInfo* info);
+#define SHOW_ABOUT_FORM_EXPORT "ShowAboutForm"
+
 #ifdef __cplusplus
 }
 #endif

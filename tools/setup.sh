@@ -10,6 +10,7 @@ packages=(
   libavformat-dev libavcodec-dev libavfilter-dev libavutil-dev libswresample-dev libswscale-dev
   ffmpeg libturbojpeg0-dev libsystemd-dev
   libgtest-dev libgmock-dev
+  fonts-liberation
   xvfb xauth xdotool
 )
 

@@ -1,0 +1,23 @@
+// A drop-down list as the core fills it. Selecting from code never counts
+// as the user's pick: the windows act on QComboBox::activated only.
+#pragma once
+
+#include <QComboBox>
+
+#include "Catalogues.h"
+
+namespace tarquel::gui {
+
+class TComboSelector : public ISelector {
+ public:
+  explicit TComboSelector(QComboBox* combo) : Combo_(combo) {}
+  void AddItem(std::string_view text) override {
+    Combo_->addItem(QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size())));
+  }
+  void SetItemIndex(int index) override { Combo_->setCurrentIndex(index < Combo_->count() ? index : -1); }
+
+ private:
+  QComboBox* Combo_;
+};
+
+}  // namespace tarquel::gui

@@ -1,0 +1,73 @@
+// TFrmMainForm: the frameless, skinned main window.
+#pragma once
+
+#include <QWidget>
+#include <QTimer>
+#include <functional>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QTreeWidget;
+
+namespace tarquel::gui {
+
+class TImageButton;
+
+class TFrmMainForm : public QWidget {
+  Q_OBJECT
+ public:
+  explicit TFrmMainForm(QWidget* parent = nullptr);
+
+  // The controls, by the names the program gives them.
+  QLabel* lblTitle;
+  TImageButton *btnWindowMinimize, *btnWindowClose;
+  TImageButton *btnHomePage, *btnEMail, *btnHelp, *btnAbout, *btnUpdate;
+  QLabel *lblOutputFileTypeName, *lblProfileSettings, *lblOutputFolderInfo;
+  QComboBox *cbbOutputFiletype, *cbbProfile;
+  TImageButton* btnOptions;
+  QLineEdit* edtOutputFolder;
+  TImageButton *RzBmpButton1, *btnSelectOutputFolder;
+  QCheckBox *chkShutdown, *chkShowOutputDirectory;
+  QLabel *Label1, *Label2, *Label3;
+  QLabel* DSVideoWindowEx1;
+  QWidget* Panel1;
+  TImageButton *btnPlay, *btnPause, *btnStop;
+  QLabel* pnlCurTime;
+  QTreeWidget* dxTreeSourceFileInfo;
+  TImageButton *btnOpenFile, *btnRemoveFile, *btnClearFile, *btnConvert;
+  QTimer tmrClearMemory, tmrPaintSP;
+
+  // Run once, right after the window first shows.
+  std::function<void()> OnFirstShow;
+  // Run when the window closes, before the program ends.
+  std::function<void()> OnFormClose;
+  // The window's work for F1.
+  std::function<void()> OnHelp;
+
+  // What a key press does before the focused control sees it; the key is
+  // never consumed. True when it acted.
+  bool FormKeyDown(int key, Qt::KeyboardModifiers modifiers);
+
+ signals:
+  void Label3Click();
+
+ protected:
+  void paintEvent(QPaintEvent*) override;
+  void showEvent(QShowEvent*) override;
+  void closeEvent(QCloseEvent*) override;
+  void mousePressEvent(QMouseEvent*) override;
+  void mouseMoveEvent(QMouseEvent*) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void StartMove(QMouseEvent* event);
+
+  QPixmap Skin_;
+  bool Shown_ = false;
+  QPoint DragOffset_;
+  bool Dragging_ = false;
+};
+
+}  // namespace tarquel::gui

@@ -12,6 +12,7 @@
 //   session       says whether it leads a session of its own
 //   pid           prints its process id
 //   stderr        one line on standard output, one on standard error
+// With any other first argument it echoes all its arguments as [argument].
 #include <limits.h>
 #include <poll.h>
 #include <sys/stat.h>
@@ -83,8 +84,8 @@ int main(int argc, char** argv) {
     Sleep(50);
     std::fputs("to stderr\n", stderr);
   } else {
-    std::fprintf(stderr, "FakeEncoder: unknown mode\n");
-    return 1;
+    // Anything else: an encoder's command line, echoed as [argument]s.
+    for (int i = 1; i < argc; ++i) Write("[" + std::string(argv[i]) + "]");
   }
   return 0;
 }

@@ -1,0 +1,104 @@
+// The conversion batch as an event-driven state machine: the window (or a
+// test) feeds it events — the runner finished, a chunk arrived, a poll
+// tick, Stop, the close box — and it never waits inside an event itself.
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "ConvertJob.h"
+#include "ConvertingDialog.h"
+
+namespace tarquel {
+
+class TAppFunc;
+class IProcessTable;
+class ISystemServices;
+
+// A started encoder; dropping it releases the runner (waits for its thread).
+class IEncoderRun {
+ public:
+  virtual ~IEncoderRun() = default;
+};
+
+// Everything the driver reaches outside itself.
+struct TJobDriverHost {
+  // The source list: rows, the check column ("True" means checked) and File Name.
+  std::function<int()> RowCount;
+  std::function<std::string(int row)> RowCheck;
+  std::function<std::string(int row)> RowFileName;
+  // Builds the command of a source (filling the parameters and the job's
+  // StartTime and CutLength).
+  std::function<std::string(const std::string& source)> BuildEncoderCommand;
+  // Starts the runner for a command. `onChunk` is called on the runner's
+  // thread; `onFinished` once, on the runner's thread, when it is done.
+  std::function<std::unique_ptr<IEncoderRun>(const std::string& command, std::function<void(const std::string&)> onChunk,
+                                              std::function<void()> onFinished)>
+      StartEncoder;
+  // Runs `work` on the GUI thread soon; callable from any thread, never waits.
+  std::function<void(std::function<void()> work)> PostToGui;
+  // Runs `work` on the GUI thread after `delay`.
+  std::function<void(std::chrono::milliseconds delay, std::function<void()> work)> After;
+  // Pauses while the windows stay alive (between kill attempts).
+  std::function<void(std::chrono::milliseconds)> PauseHandlingEvents;
+  // Message boxes: a warning, and a Yes/No question (true for Yes).
+  std::function<void(const std::string& msg)> Warn;
+  std::function<bool(const std::string& question)> Confirm;
+  // The windows.
+  std::function<void(bool visible)> ShowConvertingDialog;
+  std::function<void(bool enabled)> EnableMainWindow;
+  std::function<void()> DialogChanged;  // the dialog's model changed
+  // The end-of-batch choices and the program's end after power-off.
+  std::function<bool()> ShowOutputDirectory;
+  std::function<bool()> Shutdown;
+  std::function<void()> EndProgram;
+};
+
+class TJobDriver {
+ public:
+  TJobDriver(TJobDriverHost host, const TAppFunc& log, IProcessTable& processes, ISystemServices& services,
+             TConvertParameterStruct& params, TJobState& job, TConvertingModel& dialog);
+  ~TJobDriver();
+
+  // Starts the batch over the checked rows; returns at once.
+  void ConvertCheckedFiles();
+  bool Running() const { return State_ != State::Idle; }
+
+  // The dialog's Stop button and close box (they ask first).
+  void btnStop1Click();
+  void FormClose();
+  // The spinner timer of the dialog, every 500 ms.
+  void tmrChangingTimer();
+
+  // How often the driver looks again for encoder processes left running.
+  static constexpr std::chrono::milliseconds kPollInterval{100};
+
+ private:
+  enum class State { Idle, Encoding, WaitingForProcesses, Ending };
+
+  void NextRow();
+  void RunnerFinished(unsigned long long file);
+  void PollProcesses(unsigned long long file);
+  void FileDone();
+  void EndOfBatch();
+  bool EncodersRunning();
+  void Deliver(unsigned long long file, const std::string& chunk);
+
+  TJobDriverHost Host_;
+  const TAppFunc& Log_;
+  IProcessTable& Processes_;
+  ISystemServices& Services_;
+  TConvertParameterStruct& Params_;
+  TJobState& Job_;
+  TConvertingModel& Dialog_;
+  State State_ = State::Idle;
+  std::unique_ptr<IEncoderRun> Runner_;
+  // Numbers each file, so that late events of an earlier one are ignored.
+  unsigned long long File_ = 0;
+  // Whether the driver object still exists, for events posted to it.
+  std::shared_ptr<bool> Alive_ = std::make_shared<bool>(true);
+};
+
+}  // namespace tarquel

@@ -1,0 +1,296 @@
+// A batch converts end to end without windows: the job driver, the
+// builder, the runner and the real evc.exe, with the outside services
+// (message boxes, file manager, power-off) recorded by doubles.
+#include <gtest/gtest.h>
+
+extern "C" {
+#include <libavformat/avformat.h>
+}
+
+#include <condition_variable>
+#include <deque>
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <thread>
+
+#include "AdvanceSystem.h"
+#include "CommandBuilder.h"
+#include "FfmpegHandles.h"
+#include "JobDriver.h"
+#include "ProcessTable.h"
+#include "RunProgram.h"
+#include "SystemServices.h"
+#include "TextFormats.h"
+#include "TempDir.h"
+#include "UtilityFuncs.h"
+
+namespace tarquel {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+// The GUI thread of the test: work posted from any thread, and timers.
+class EventLoop {
+ public:
+  void Post(std::function<void()> work) {
+    {
+      std::lock_guard lock(Mutex_);
+      Posted_.push_back(std::move(work));
+    }
+    Wake_.notify_one();
+  }
+  void After(std::chrono::milliseconds delay, std::function<void()> work) {
+    Timers_.emplace(std::chrono::steady_clock::now() + delay, std::move(work));
+  }
+  // Runs events until `done` holds; false after `limit`.
+  bool RunUntil(const std::function<bool()>& done, std::chrono::seconds limit = 60s) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+      if (std::chrono::steady_clock::now() > deadline) return false;
+      while (!Timers_.empty() && Timers_.begin()->first <= std::chrono::steady_clock::now()) {
+        auto work = std::move(Timers_.begin()->second);
+        Timers_.erase(Timers_.begin());
+        work();
+      }
+      std::function<void()> work;
+      {
+        std::unique_lock lock(Mutex_);
+        Wake_.wait_for(lock, 20ms, [&] { return !Posted_.empty(); });
+        if (Posted_.empty()) continue;
+        work = std::move(Posted_.front());
+        Posted_.pop_front();
+      }
+      work();
+    }
+    return true;
+  }
+
+ private:
+  std::mutex Mutex_;
+  std::condition_variable Wake_;
+  std::deque<std::function<void()>> Posted_;
+  std::multimap<std::chrono::steady_clock::time_point, std::function<void()>> Timers_;
+};
+
+struct RecordingServices : ISystemServices {
+  bool OpenWithDefaultHandler(const std::string&) override { return true; }
+  bool OpenInBrowser(const std::string&) override { return true; }
+  bool ExploreFolder(const std::string& folder) override {
+    explored.push_back(folder);
+    return true;
+  }
+  bool StartProgram(const std::string&) override { return true; }
+  bool EnableShutdownPrivilege() override { return true; }
+  bool PowerOffComputer() override {
+    ++powerOffs;
+    return true;
+  }
+  void TrimWorkingSet() override {}
+  std::vector<std::string> explored;
+  int powerOffs = 0;
+};
+
+struct EncoderRun : IEncoderRun {
+  EncoderRun(const std::string& command, std::function<void(const std::string&)> onChunk, std::function<void()> done)
+      : runner(command, std::move(onChunk), nullptr, [done = std::move(done)](bool) { done(); }) {
+    runner.Start();
+  }
+  platform::TAdvanceSystem runner;
+};
+
+double Seconds(const std::string& path) {
+  AVFormatContext* raw = nullptr;
+  if (avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0) return -1;
+  media::InputContextPtr input(raw);
+  avformat_find_stream_info(raw, nullptr);
+  return raw->duration / static_cast<double>(AV_TIME_BASE);
+}
+
+struct Row {
+  std::string check, path, start, end;
+};
+
+class Batch : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    media_ = new test::TempDir;  // for the suite; freed in TearDownTestSuite
+    const auto make = [](const std::string& lavfi, const char* seconds, const std::string& out,
+                         std::vector<std::string> codecs) {
+      std::vector<std::string> args = {"ffmpeg", "-v", "error", "-y", "-f", "lavfi", "-i", lavfi, "-f", "lavfi",
+                                       "-i", "sine=sample_rate=44100", "-t", seconds};
+      args.insert(args.end(), codecs.begin(), codecs.end());
+      args.push_back(out);
+      ASSERT_EQ(test::RunProgram(args).exitCode, 0) << out;
+    };
+    const std::vector<std::string> h264 = {"-c:v", "libx264", "-preset", "ultrafast", "-c:a", "aac"};
+    make("testsrc=size=320x240:rate=25", "2", Media("a.mp4"), h264);
+    make("testsrc=size=320x240:rate=25", "2", Media("b b.mp4"), h264);
+    make("testsrc=size=320x240:rate=25", "40", Media("long.mp4"), h264);
+    make("testsrc=size=320x240:rate=25", "1", Media("c.rm"), {"-c:v", "rv20", "-c:a", "ac3"});
+  }
+  static void TearDownTestSuite() {
+    delete media_;
+    media_ = nullptr;
+  }
+  static std::string Media(const std::string& name) { return media_->File(name); }
+
+  Batch() {
+    // A program folder with evc.exe but without revc.exe.
+    fs::copy_file(TARQUEL_PROGRAM_DIR "/evc.exe", App() + "evc.exe");
+    settings_.Set(TSettingField::OutputFiletype, 0);
+    ApplyPresetString(settings_, QualityPresets[0][2]);
+    settings_.Set(TSettingField::Aspectratio, 0);
+    settings_.Set(TSettingField::AudioVolumeGain, 4);
+  }
+
+  std::string App() const { return dir_.Folder(); }
+  std::string Out() const { return dir_.Folder() + "out/"; }
+
+  std::unique_ptr<TJobDriver> Driver() {
+    TJobDriverHost host;
+    host.RowCount = [this] { return static_cast<int>(rows_.size()); };
+    host.RowCheck = [this](int i) { return rows_[i].check; };
+    host.RowFileName = [this](int i) { return rows_[i].path; };
+    host.BuildEncoderCommand = [this](const std::string& source) {
+      return builder_.BuildEncoderCommand(source, params_, job_);
+    };
+    host.StartEncoder = [](const std::string& command, std::function<void(const std::string&)> onChunk,
+                           std::function<void()> done) -> std::unique_ptr<IEncoderRun> {
+      return std::make_unique<EncoderRun>(command, std::move(onChunk), std::move(done));
+    };
+    host.PostToGui = [this](std::function<void()> work) { loop_.Post(std::move(work)); };
+    host.After = [this](std::chrono::milliseconds d, std::function<void()> work) { loop_.After(d, std::move(work)); };
+    host.PauseHandlingEvents = [](std::chrono::milliseconds d) { std::this_thread::sleep_for(d); };
+    host.Warn = [this](const std::string& msg) { warnings_.push_back(msg); };
+    host.Confirm = [this](const std::string& question) {
+      questions_.push_back(question);
+      return true;
+    };
+    host.ShowConvertingDialog = [this](bool visible) { dialogShown_ = visible; };
+    host.EnableMainWindow = [this](bool enabled) { mainEnabled_ = enabled; };
+    host.ShowOutputDirectory = [] { return true; };
+    host.Shutdown = [this] { return shutdown_; };
+    host.EndProgram = [this] { ++programEnds_; };
+    return std::make_unique<TJobDriver>(host, log_, *processes_, services_, params_, job_, dialog_);
+  }
+
+  std::vector<std::string> LogLines() const {
+    std::vector<std::string> lines;
+    for (const auto& line : SplitText(test::ReadFile(App() + "log.txt"), '\n')) {
+      lines.push_back(line.substr(line.find('|') + 1, line.size() - line.find('|') - 2));
+    }
+    return lines;
+  }
+
+  static test::TempDir* media_;
+  test::TempDir dir_;
+  EventLoop loop_;
+  TAppFunc log_{App()};
+  TFileFunc files_;
+  TConvertSettings settings_;
+  std::vector<Row> rows_;
+  TConvertParameterStruct params_;
+  TJobState job_;
+  TConvertingModel dialog_;
+  TCommandBuilder builder_{TBuildEnvironment{App(), log_, files_,
+                                             [this] {
+                                               std::vector<TSourceTimes> times;
+                                               for (const auto& r : rows_) times.push_back({r.path, r.start, r.end});
+                                               return times;
+                                             },
+                                             nullptr, [this]() -> const TConvertSettings& { return settings_; },
+                                             [this] { return Out(); }}};
+  std::unique_ptr<IProcessTable> processes_ = platform::CreateProcessTable();
+  RecordingServices services_;
+  std::vector<std::string> warnings_, questions_;
+  bool dialogShown_ = false, mainEnabled_ = true, shutdown_ = false;
+  int programEnds_ = 0;
+};
+test::TempDir* Batch::media_ = nullptr;
+
+TEST_F(Batch, ConvertsTheCheckedRowsAndCountsTheOneThatCannotStart) {
+  rows_ = {{"True", Media("a.mp4"), "00:00:00", "00:00:02"},
+           {"False", Media("long.mp4"), "00:00:00", "00:00:40"},
+           {"True", Media("c.rm"), "00:00:00", "00:00:01"},  // no revc.exe here
+           {"True", Media("b b.mp4"), "00:00:01", "00:00:02"}};
+  auto driver = Driver();
+  driver->ConvertCheckedFiles();
+  EXPECT_FALSE(mainEnabled_);
+  ASSERT_TRUE(loop_.RunUntil([&] { return !driver->Running(); }));
+  EXPECT_EQ(job_.DoneCount, 3);
+  EXPECT_EQ(job_.TotalCount, 3);
+  EXPECT_NEAR(Seconds(Out() + "a.mp4"), 2.0, 0.1);
+  EXPECT_NEAR(Seconds(Out() + "b b.mp4"), 1.0, 0.1);
+  EXPECT_FALSE(fs::exists(Out() + "long.mp4"));
+  EXPECT_FALSE(fs::exists(Out() + "c.mp4"));
+  const auto log = LogLines();
+  ASSERT_EQ(log.size(), 6u);
+  for (int file = 0; file < 3; ++file) {
+    EXPECT_EQ(log[2 * file], "Output directory " + Out());
+    EXPECT_EQ(log[2 * file + 1].rfind("parameter: " + App(), 0), 0u) << log[2 * file + 1];
+  }
+  EXPECT_NE(log[3].find("revc.exe -y -i \"" + App() + "VideoFile.avs\""), std::string::npos);
+  EXPECT_EQ(services_.explored, std::vector<std::string>{Out()});
+  EXPECT_FALSE(dialogShown_);
+  EXPECT_TRUE(mainEnabled_);
+  EXPECT_EQ(services_.powerOffs, 0);
+}
+
+TEST_F(Batch, StopEndsTheEncoderSkipsTheEndActionsAndTheNextBatchRunsThem) {
+  rows_ = {{"True", Media("a.mp4"), "00:00:00", "00:00:02"},
+           {"True", Media("long.mp4"), "00:00:00", "00:00:40"},
+           {"True", Media("b b.mp4"), "00:00:00", "00:00:02"}};
+  auto driver = Driver();
+  driver->ConvertCheckedFiles();
+  // Stop once the second file's encoder has reported.
+  ASSERT_TRUE(loop_.RunUntil([&] { return job_.RowIndex == 1 && job_.RefreshCount >= 1; }));
+  ASSERT_NE(TSysFunc(*processes_).FindProcessId("evc.exe"), 0u);
+  driver->btnStop1Click();
+  EXPECT_FALSE(dialogShown_);
+  EXPECT_TRUE(mainEnabled_);
+  EXPECT_EQ(dialog_.lblPersent, "Current: 1, Total: ...");
+  ASSERT_TRUE(loop_.RunUntil([&] { return !driver->Running(); }));
+  EXPECT_EQ(questions_, std::vector<std::string>{"Are you sure you want to stop the work ? "});
+  EXPECT_EQ(TSysFunc(*processes_).FindProcessId("evc.exe"), 0u);
+  EXPECT_EQ(job_.DoneCount, 2);  // the stopped file still counts
+  EXPECT_FALSE(fs::exists(Out() + "b b.mp4"));
+  EXPECT_TRUE(services_.explored.empty());
+  EXPECT_FALSE(job_.Stopped);
+
+  // The next batch runs the end-of-batch actions again, power-off included.
+  rows_ = {{"True", Media("b b.mp4"), "00:00:00", "00:00:01"}};
+  shutdown_ = true;
+  driver->ConvertCheckedFiles();
+  ASSERT_TRUE(loop_.RunUntil([&] { return !driver->Running(); }));
+  EXPECT_EQ(services_.explored, std::vector<std::string>{Out()});
+  EXPECT_EQ(services_.powerOffs, 1);
+  EXPECT_EQ(programEnds_, 1);
+  EXPECT_TRUE(dialogShown_);  // the program ends without hiding it
+}
+
+TEST_F(Batch, AnEmptyListOnlyWarns) {
+  auto driver = Driver();
+  driver->ConvertCheckedFiles();
+  EXPECT_FALSE(driver->Running());
+  EXPECT_EQ(warnings_, std::vector<std::string>{"Please add media files you want to convert into the list."});
+  EXPECT_TRUE(mainEnabled_);
+  EXPECT_TRUE(services_.explored.empty());
+}
+
+TEST_F(Batch, APathWithBlanksQuotesAndAccentsArrivesWholeAtTheEncoder) {
+  // The stand-in encoder of the platform tests echoes its arguments.
+  TBuildEnvironment env{TEST_PROGRAM_DIR, log_, files_, [] { return std::vector<TSourceTimes>{}; }, nullptr,
+                        [this]() -> const TConvertSettings& { return settings_; }, [this] { return Out(); }};
+  TCommandBuilder builder(env);
+  const std::string source = dir_.Folder() + "My \"odd\" vidéo\\.avi";
+  const std::string command = builder.BuildEncoderCommand(source, params_, job_);
+  std::string echoed;
+  ASSERT_TRUE(platform::RunEncoderProcess(command, [&](const std::string& chunk) { echoed += chunk; }));
+  EXPECT_EQ(echoed.rfind("[-y][-i][" + source + "][-vcodec]", 0), 0u) << echoed;
+  EXPECT_TRUE(echoed.ends_with("[" + Out() + "My \"odd\" vidéo\\.mp4]")) << echoed;
+}
+
+}  // namespace
+}  // namespace tarquel

@@ -4,7 +4,6 @@
 
 #include "SourceDoubles.h"
 #include "SourceFiles.h"
-#include "SourceListEvents.h"
 #include "TempDir.h"
 
 namespace tarquel {
@@ -38,14 +37,6 @@ TEST(SourceList, PathsAreUniqueByExactText) {
   EXPECT_TRUE(list.Append(RowFor("/m/clip.avi")));
   EXPECT_EQ(PathsOf(list), (Paths{"/m/Clip.avi", "/m/clip.avi"}));
   EXPECT_THROW(list.SetCell(0, dxtrlSourceFileName, "/other"), std::logic_error);
-}
-
-TEST(SourceList, CheckedMeansExactlyTrue) {
-  TSourceList list = ListOf(1);
-  for (auto [text, checked] : {std::pair{"True", true}, {"true", false}, {"TRUE", false}, {"False", false}}) {
-    list.SetCell(0, dxtrlchkCheckStatus, text);
-    EXPECT_EQ(list.IsChecked(0), checked) << text;
-  }
 }
 
 TEST(SourceList, DeleteSelectedRowsMovesTheFocusUp) {
@@ -149,36 +140,6 @@ TEST(SourceFiles, AddSelectsTheFirstRowAndRefreshesTheBar) {
   AddSourceFiles(add.list, {a}, add.services);  // adds nothing, still selects
   EXPECT_EQ(add.list.SelectedRows(), (std::vector<int>{0, 1}));
   EXPECT_EQ(add.refreshes, 2);
-}
-
-TEST(SourceListEvents, RemoveClearAndDrag) {
-  TSourceList list = ListOf(2);
-  test::FakePlayback player;
-  TTrimBar bar(list, player);
-  TSourceListEvents events(list, bar, player);
-
-  list.SetSelected(0, true);
-  events.dxTreeSourceFileInfoEndDrag(true);  // dropped on the list itself
-  EXPECT_EQ(list.Count(), 2);
-  events.dxTreeSourceFileInfoKeyDown(false);
-  EXPECT_EQ(list.Count(), 2);
-  EXPECT_EQ(player.Stops, 1);  // the refresh stopped the player
-
-  events.dxTreeSourceFileInfoEndDrag(false);
-  EXPECT_EQ(PathsOf(list), Paths{"b"});
-  EXPECT_EQ(bar.LeftWidth(), 1);
-
-  list.SetSelected(0, true);
-  events.dxTreeSourceFileInfoKeyDown(true);
-  EXPECT_TRUE(list.Empty());
-  EXPECT_EQ(bar.LeftWidth(), TTrimBar::kEmptyWidth);
-  EXPECT_EQ(bar.RightWidth(), TTrimBar::kEmptyWidth);
-
-  list.Append(RowFor("c"));
-  bar.SetLeftWidth(50);
-  events.btnClearFileClick();
-  EXPECT_TRUE(list.Empty());
-  EXPECT_EQ(bar.LeftWidth(), TTrimBar::kEmptyWidth);
 }
 
 }  // namespace

@@ -36,4 +36,10 @@ class InOutError : public TarquelError {
   using TarquelError::TarquelError;
 };
 
+// A media graph could not do what was asked (open, render, run, seek).
+class MediaGraphError : public TarquelError {
+ public:
+  using TarquelError::TarquelError;
+};
+
 }  // namespace tarquel

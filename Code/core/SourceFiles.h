@@ -1,0 +1,71 @@
+// Getting files into the source list and out of it: the open dialog's
+// choice, the checks and the probe every file passes on the way in, and
+// deleting and clearing rows.
+#pragma once
+
+#include <array>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "MediaGraph.h"
+#include "SourceList.h"
+
+namespace tarquel {
+
+// The open dialog for source files, as far as the program drives it.
+class IOpenFileDialog {
+ public:
+  virtual ~IOpenFileDialog() = default;
+  virtual void SetInitialDir(const std::string& folder) = 0;
+  // Runs the dialog; false when the user cancelled.
+  virtual bool Execute() = 0;
+  // The chosen paths, in the dialog's order.
+  virtual std::vector<std::string> Files() const = 0;
+};
+
+struct TFileFilter {
+  std::string_view Description;
+  std::string_view Patterns;
+};
+// The open dialog's filters, in the order it offers them.
+extern const std::array<TFileFilter, 10> SourceFileFilters;
+
+// True when the extension of `path` (from the last "." of its file name,
+// compared in lower case) is one the source list accepts.
+bool IsSourceFileExtension(std::string_view path);
+
+// What adding files needs from outside the list.
+struct TSourceFileServices {
+  // A fresh probing graph for each run.
+  MediaGraphFactory MakeProbeGraph;
+  // Shows the codec error dialog modally (once per file that cannot be read).
+  std::function<void()> ShowCodeErrorForm;
+  // Shows the selected row on the trim bar.
+  std::function<void()> RefreshTrimBar;
+};
+
+// Appends a row for each path, in order, that is not listed yet, has an
+// accepted extension and probes as at least one second long; a file that
+// probes shorter brings up the codec error dialog and is left out. Then
+// selects the first row, when there is one, and refreshes the trim bar.
+// A file whose size cannot be read stops the run with FileOpenError naming
+// it; the rows added before it stay.
+void AddSourceFiles(TSourceList& list, const std::vector<std::string>& paths,
+                    const TSourceFileServices& services);
+
+// The paths chosen in the dialog, started in `initialFolder`; empty when it
+// was cancelled. With `removeDuplicates` only the first of equal paths
+// (exact comparison) is kept.
+std::vector<std::string> PickSourceFiles(IOpenFileDialog& dialog, bool removeDuplicates,
+                                         const std::string& initialFolder);
+
+// Deletes the selected rows. When the focused row had a row above it that
+// is not deleted, that row becomes the focused row and is selected.
+void DeleteSelectedRows(TSourceList& list);
+
+// Deletes every row; true when all rows are gone.
+bool ClearSourceList(TSourceList& list);
+
+}  // namespace tarquel

@@ -1,0 +1,146 @@
+#include "SourceList.h"
+
+#include <gtest/gtest.h>
+
+#include "SourceDoubles.h"
+#include "SourceFiles.h"
+#include "TempDir.h"
+
+namespace tarquel {
+namespace {
+
+using Paths = std::vector<std::string>;
+
+TSourceCells RowFor(const std::string& path) {
+  return {"True", path, "1 KB", "00:00:10", "00:00:00", "00:00:10", "00:00:10"};
+}
+
+TSourceList ListOf(int rows) {
+  TSourceList list;
+  for (int i = 0; i < rows; ++i) list.Append(RowFor(std::string(1, static_cast<char>('a' + i))));
+  return list;
+}
+
+Paths PathsOf(const TSourceList& list) {
+  Paths paths;
+  for (int i = 0; i < list.Count(); ++i) paths.push_back(list.Cell(i, dxtrlSourceFileName));
+  return paths;
+}
+
+TEST(SourceList, PathsAreUniqueByExactText) {
+  TSourceList list;
+  EXPECT_TRUE(list.Append(RowFor("/m/clip.avi")));
+  EXPECT_FALSE(list.Append(RowFor("/m/clip.avi")));
+  EXPECT_TRUE(list.Append(RowFor("/m/Clip.avi")));
+  list.DeleteRows({0});
+  EXPECT_FALSE(list.Contains("/m/clip.avi"));
+  EXPECT_TRUE(list.Append(RowFor("/m/clip.avi")));
+  EXPECT_EQ(PathsOf(list), (Paths{"/m/Clip.avi", "/m/clip.avi"}));
+  EXPECT_THROW(list.SetCell(0, dxtrlSourceFileName, "/other"), std::logic_error);
+}
+
+TEST(SourceList, DeleteSelectedRowsMovesTheFocusUp) {
+  const struct {
+    std::vector<int> selected;
+    int focused;
+    const char* remaining;
+    int focusedAfter;  // -1: none
+    std::vector<int> selectedAfter;
+  } cases[] = {
+      {{2}, 2, "abde", 1, {1}},         // a single focused row in the middle
+      {{0}, 0, "bcde", -1, {}},         // no row above the first
+      {{1, 2}, 2, "ade", -1, {}},       // the row above goes too
+      {{0, 3}, 2, "bce", 0, {0}},       // focus on an unselected row: row b takes it
+      {{4}, -1, "abcd", -1, {}},        // no focused row
+      {{}, 2, "abcde", 2, {}},          // nothing selected: nothing happens
+  };
+  for (const auto& c : cases) {
+    TSourceList list = ListOf(5);
+    for (int row : c.selected) list.SetSelected(row, true);
+    list.SetFocusedRow(c.focused);
+    DeleteSelectedRows(list);
+    std::string remaining;
+    for (const auto& path : PathsOf(list)) remaining += path;
+    EXPECT_EQ(remaining, c.remaining) << c.remaining;
+    EXPECT_EQ(list.FocusedRow(), c.focusedAfter) << c.remaining;
+    EXPECT_EQ(list.SelectedRows(), c.selectedAfter) << c.remaining;
+  }
+}
+
+class FakeOpenDialog : public IOpenFileDialog {
+ public:
+  void SetInitialDir(const std::string& folder) override { InitialDir = folder; }
+  bool Execute() override { return !Cancel; }
+  std::vector<std::string> Files() const override { return Chosen; }
+  std::string InitialDir;
+  bool Cancel = false;
+  Paths Chosen;
+};
+
+TEST(SourceFiles, PickSourceFiles) {
+  FakeOpenDialog dialog;
+  dialog.Chosen = {"/m/b.avi", "/m/a.avi", "/m/b.avi", "/m/B.avi"};
+  EXPECT_EQ(PickSourceFiles(dialog, true, "/home/u/"), (Paths{"/m/b.avi", "/m/a.avi", "/m/B.avi"}));
+  EXPECT_EQ(dialog.InitialDir, "/home/u/");
+  EXPECT_EQ(PickSourceFiles(dialog, false, "/"), dialog.Chosen);
+  dialog.Cancel = true;
+  EXPECT_TRUE(PickSourceFiles(dialog, true, "/").empty());
+}
+
+TEST(SourceFiles, ExtensionTest) {
+  for (const char* path : {"/m/a.avi", "/m/a.MPG", "/m/a.mp4", "/m/a.3g2", "/m/a.vob", "/m/x.y.RmVb", "a.swf"}) {
+    EXPECT_TRUE(IsSourceFileExtension(path)) << path;
+  }
+  for (const char* path : {"/m/a", "/m.avi/a", "/m/a.avi.txt", "/m/a.mkv", "/m/.", "/m/a.avi "}) {
+    EXPECT_FALSE(IsSourceFileExtension(path)) << path;
+  }
+}
+
+struct Adding {
+  explicit Adding(std::map<std::string, std::int32_t> durations) {
+    services.MakeProbeGraph = [durations] { return std::make_unique<test::FakeProbeGraph>(durations); };
+    services.ShowCodeErrorForm = [this] { ++codecErrors; };
+    services.RefreshTrimBar = [this] { ++refreshes; };
+  }
+  TSourceList list;
+  TSourceFileServices services;
+  int codecErrors = 0, refreshes = 0;
+};
+
+TEST(SourceFiles, AddStopsAtAFileWhoseSizeCannotBeRead) {
+  test::TempDir dir;
+  const std::string present = dir.File("a.avi"), missing = dir.File("gone.avi");
+  test::WriteFile(present, std::string(1536, 'x'));
+  Adding add({{present, 5000}, {missing, 5000}});
+  try {
+    AddSourceFiles(add.list, {present, missing, present}, add.services);
+    FAIL() << "no error";
+  } catch (const FileOpenError& e) {
+    EXPECT_NE(std::string(e.what()).find(missing), std::string::npos) << e.what();
+  }
+  ASSERT_EQ(add.list.Count(), 1);
+  EXPECT_EQ(add.list.Row(0), (TSourceCells{"True", present, "1.5 KB", "00:00:05", "00:00:00", "00:00:05",
+                                           "00:00:05"}));
+}
+
+TEST(SourceFiles, AddSelectsTheFirstRowAndRefreshesTheBar) {
+  test::TempDir dir;
+  const std::string a = dir.File("a.avi"), b = dir.File("b.avi");
+  test::WriteFile(a, "x");
+  test::WriteFile(b, "x");
+  Adding add({{a, 1000}, {b, 999}});
+  AddSourceFiles(add.list, {b}, add.services);  // 999 ms: too short
+  EXPECT_EQ(add.codecErrors, 1);
+  EXPECT_EQ(add.refreshes, 0);
+
+  AddSourceFiles(add.list, {a}, add.services);
+  add.list.Append(RowFor("/m/z.avi"));
+  add.list.SetSelected(0, false);
+  add.list.SetSelected(1, true);
+  AddSourceFiles(add.list, {a}, add.services);  // adds nothing, still selects
+  EXPECT_EQ(add.list.SelectedRows(), (std::vector<int>{0, 1}));
+  EXPECT_EQ(add.refreshes, 2);
+}
+
+}  // namespace
+}  // namespace tarquel

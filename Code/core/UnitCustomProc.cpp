@@ -1,0 +1,55 @@
+#include "UnitCustomProc.h"
+
+namespace tarquel {
+
+namespace {
+
+TBuildEnvironment BuildEnvironment(TCommonLib& lib, TCustomProc& proc) {
+  return TBuildEnvironment{
+      lib.AppPath,
+      lib.AppFunc,
+      lib.FileFunc,
+      [&proc] {
+        std::vector<TSourceTimes> rows;
+        for (int i = 0; i < proc.SourceList.Count(); ++i) {
+          rows.push_back({proc.SourceList.Cell(i, dxtrlSourceFileName), proc.SourceList.Cell(i, dxtrlSourceFileStartTime),
+                          proc.SourceList.Cell(i, dxtrlSourceFileEndTime)});
+        }
+        return rows;
+      },
+      [&proc] { proc.Profiles.ApplyCustomProfile(); },
+      [&proc]() -> const TConvertSettings& { return proc.Profiles.Settings; },
+      [&proc] { return proc.UserSettings.Settings.OutDir; }};
+}
+
+}  // namespace
+
+TCustomProc::TCustomProc(TCommonLib& lib, std::string homeFolder, INamePrompt& namePrompt,
+                         IFolderPicker& folderPicker, TJobDriverHost windows)
+    : Config(lib.AppPath),
+      UserSettings(Config, std::move(homeFolder), lib.Messages(), folderPicker),
+      Profiles(Config, UserSettings, namePrompt, lib.Messages()),
+      Options(Profiles),
+      Lib_(lib),
+      Builder_(BuildEnvironment(lib, *this)) {
+  windows.RowCount = [this] { return SourceList.Count(); };
+  windows.RowCheck = [this](int row) { return SourceList.Cell(row, dxtrlchkCheckStatus); };
+  windows.RowFileName = [this](int row) { return SourceList.Cell(row, dxtrlSourceFileName); };
+  windows.BuildEncoderCommand = [this](const std::string& source) { return BuildEncoderCommand(source); };
+  windows.Warn = [this](const std::string& msg) { Lib_.ShowMsgBox(msg, kMsgWarning); };
+  windows.ShowOutputDirectory = [this] { return UserSettings.Settings.ShowOutputDirectory; };
+  windows.Shutdown = [this] { return UserSettings.Settings.Shutdown; };
+  Driver_ = std::make_unique<TJobDriver>(std::move(windows), lib.AppFunc, lib.Processes(), lib.Services(),
+                                         lib.ConvertParameter, Job, Converting);
+}
+
+std::string TCustomProc::BuildEncoderCommand(const std::string& source) {
+  return Builder_.BuildEncoderCommand(source, Lib_.ConvertParameter, Job);
+}
+
+void TCustomProc::btnConvertClick() {
+  Job.DoneCount = 0;
+  Driver_->ConvertCheckedFiles();
+}
+
+}  // namespace tarquel

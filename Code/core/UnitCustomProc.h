@@ -1,0 +1,51 @@
+// TCustomProc: the application-wide object of the settings, the profiles,
+// the source list and the batch; it carries their operations and hands
+// them the program's shared objects.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "CommandBuilder.h"
+#include "ConfigFiles.h"
+#include "ConvertingDialog.h"
+#include "JobDriver.h"
+#include "OptionsDialogModel.h"
+#include "ProfileModel.h"
+#include "SourceList.h"
+#include "Unit_CommonLib.h"
+#include "UserSettings.h"
+
+namespace tarquel {
+
+class TCustomProc {
+ public:
+  // `windows` carries what the batch needs of the windows and the event
+  // loop; the source list, the builder and the message boxes are filled
+  // in here.
+  TCustomProc(TCommonLib& lib, std::string homeFolder, INamePrompt& namePrompt, IFolderPicker& folderPicker,
+              TJobDriverHost windows);
+  TCustomProc(const TCustomProc&) = delete;
+  TCustomProc& operator=(const TCustomProc&) = delete;
+
+  TConfigFiles Config;
+  TUserSettingsModel UserSettings;
+  TProfileModel Profiles;
+  TOptionsDialogModel Options;
+  TSourceList SourceList;
+  TConvertingModel Converting;
+  TJobState Job;
+
+  // The command line for the row whose File Name is `source`.
+  std::string BuildEncoderCommand(const std::string& source);
+  // Convert (button or Ctrl+S): the batch over the checked rows.
+  void btnConvertClick();
+  TJobDriver& Driver() { return *Driver_; }
+
+ private:
+  TCommonLib& Lib_;
+  TCommandBuilder Builder_;
+  std::unique_ptr<TJobDriver> Driver_;
+};
+
+}  // namespace tarquel

@@ -1,0 +1,49 @@
+// The application-wide objects wired together: the settings after start-up
+// and a row of the source list reach the encoder's command line.
+#include "UnitCustomProc.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "SettingsFixture.h"
+
+namespace tarquel {
+namespace {
+
+struct NoProcesses : IProcessTable {
+  std::optional<std::vector<TProcessEntry>> Snapshot() override { return std::vector<TProcessEntry>{}; }
+  bool Terminate(std::uint32_t) override { return false; }
+};
+
+struct NoServices : ISystemServices {
+  bool OpenWithDefaultHandler(const std::string&) override { return true; }
+  bool OpenInBrowser(const std::string&) override { return true; }
+  bool ExploreFolder(const std::string&) override { return true; }
+  bool StartProgram(const std::string&) override { return true; }
+  bool EnableShutdownPrivilege() override { return true; }
+  bool PowerOffComputer() override { return true; }
+  void TrimWorkingSet() override {}
+};
+
+class CustomProc : public test::SettingsFixture {};
+
+TEST_F(CustomProc, StartUpSettingsAndARowGiveTheCommandLine) {
+  NoProcesses processes;
+  NoServices services;
+  TCommonLib lib(dir.Folder(), processes, services, dialogs);
+  TCustomProc proc(lib, Home(), dialogs, dialogs, TJobDriverHost{});
+  proc.Profiles.FillAllSelectors();
+  proc.Profiles.ApplyProfile();
+  const std::string source = dir.Folder() + "holiday.avi";
+  proc.SourceList.Append({"True", source, "1 MB", "00:01:45", "00:00:10", "00:01:45", "00:01:35"});
+  EXPECT_EQ(proc.BuildEncoderCommand(source),
+            dir.Folder() + "evc.exe -y -i \"" + source +
+                "\" -vcodec mpeg4 -acodec aac -b 768 -s 320x240 -r 15 -aspect 4:3 -ab 128 -vol 200 -ac 2 -ar 44100 "
+                "-ss 00:00:10 -t 95 \"" + Home() + "/Tarquel/holiday.mp4\"");
+  EXPECT_TRUE(std::filesystem::is_directory(Home() + "/Tarquel"));
+  EXPECT_EQ(proc.Job.CutLength, "95");
+}
+
+}  // namespace
+}  // namespace tarquel

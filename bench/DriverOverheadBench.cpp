@@ -17,6 +17,7 @@
 #include "ProcessTable.h"
 #include "ProgramFolder.h"
 #include "RunProgram.h"
+#include "ServiceDoubles.h"
 #include "SystemServices.h"
 #include "UtilityFuncs.h"
 
@@ -25,16 +26,6 @@ namespace {
 using namespace tarquel;
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
-
-struct NoServices : ISystemServices {
-  bool OpenWithDefaultHandler(const std::string&) override { return true; }
-  bool OpenInBrowser(const std::string&) override { return true; }
-  bool ExploreFolder(const std::string&) override { return true; }
-  bool StartProgram(const std::string&) override { return true; }
-  bool EnableShutdownPrivilege() override { return true; }
-  bool PowerOffComputer() override { return true; }
-  void TrimWorkingSet() override {}
-};
 
 struct Run : IEncoderRun {
   Run(const std::string& command, std::function<void(const std::string&)> chunk, std::function<void()> done)
@@ -85,7 +76,7 @@ int main() {
       },
       nullptr, [&]() -> const TConvertSettings& { return settings; }, [&] { return app + "out"; }});
   auto processes = platform::CreateProcessTable();
-  NoServices services;
+  test::RecordingServices services;
   test::EventLoop loop;
   std::vector<std::string> commands;
 

@@ -21,6 +21,7 @@ extern "C" {
 #include "JobDriver.h"
 #include "ProcessTable.h"
 #include "RunProgram.h"
+#include "ServiceDoubles.h"
 #include "SystemServices.h"
 #include "TextFormats.h"
 #include "TempDir.h"
@@ -31,24 +32,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-
-struct RecordingServices : ISystemServices {
-  bool OpenWithDefaultHandler(const std::string&) override { return true; }
-  bool OpenInBrowser(const std::string&) override { return true; }
-  bool ExploreFolder(const std::string& folder) override {
-    explored.push_back(folder);
-    return true;
-  }
-  bool StartProgram(const std::string&) override { return true; }
-  bool EnableShutdownPrivilege() override { return true; }
-  bool PowerOffComputer() override {
-    ++powerOffs;
-    return true;
-  }
-  void TrimWorkingSet() override {}
-  std::vector<std::string> explored;
-  int powerOffs = 0;
-};
 
 struct EncoderRun : IEncoderRun {
   EncoderRun(const std::string& command, std::function<void(const std::string&)> onChunk, std::function<void()> done)
@@ -161,7 +144,7 @@ class Batch : public ::testing::Test {
                                              nullptr, [this]() -> const TConvertSettings& { return settings_; },
                                              [this] { return Out(); }}};
   std::unique_ptr<IProcessTable> processes_ = platform::CreateProcessTable();
-  RecordingServices services_;
+  test::RecordingServices services_;
   std::vector<std::string> warnings_, questions_;
   bool dialogShown_ = false, mainEnabled_ = true, shutdown_ = false;
   int programEnds_ = 0;

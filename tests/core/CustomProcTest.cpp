@@ -6,31 +6,17 @@
 
 #include <filesystem>
 
+#include "ServiceDoubles.h"
 #include "SettingsFixture.h"
 
 namespace tarquel {
 namespace {
 
-struct NoProcesses : IProcessTable {
-  std::optional<std::vector<TProcessEntry>> Snapshot() override { return std::vector<TProcessEntry>{}; }
-  bool Terminate(std::uint32_t) override { return false; }
-};
-
-struct NoServices : ISystemServices {
-  bool OpenWithDefaultHandler(const std::string&) override { return true; }
-  bool OpenInBrowser(const std::string&) override { return true; }
-  bool ExploreFolder(const std::string&) override { return true; }
-  bool StartProgram(const std::string&) override { return true; }
-  bool EnableShutdownPrivilege() override { return true; }
-  bool PowerOffComputer() override { return true; }
-  void TrimWorkingSet() override {}
-};
-
 class CustomProc : public test::SettingsFixture {};
 
 TEST_F(CustomProc, StartUpSettingsAndARowGiveTheCommandLine) {
-  NoProcesses processes;
-  NoServices services;
+  test::NoProcesses processes;
+  test::RecordingServices services;
   TCommonLib lib(dir.Folder(), processes, services, dialogs);
   TCustomProc proc(lib, Home(), dialogs, dialogs, TJobDriverHost{});
   proc.Profiles.FillAllSelectors();

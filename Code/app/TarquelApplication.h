@@ -1,23 +1,23 @@
-// The application object: owns the windows and the application-wide
-// objects, runs the start-up routine, and shows an error that escapes an
-// event handler in a message box before going on with the next event.
+// The application object: the real services, the main controller, and the
+// general error report — an error that escapes an event handler is shown in
+// a message box captioned "Tarquel", and the program goes on.
 #pragma once
 
 #include <QApplication>
 #include <memory>
 
-#include "ProductInfo.h"
-
 namespace tarquel {
-class TAppFunc;
 class ISystemServices;
-}
+class IProcessTable;
+}  // namespace tarquel
 
 namespace tarquel::gui {
-class TFrmMainForm;
+class TQtDialogs;
 }
 
 namespace tarquel::app {
+
+class TMainController;
 
 class TTarquelApplication : public QApplication {
  public:
@@ -27,23 +27,11 @@ class TTarquelApplication : public QApplication {
   int Run();
   bool notify(QObject* receiver, QEvent* event) override;
 
-  // The program folder, with its trailing separator.
-  const std::string& AppPath() const { return AppPath_; }
-  const RecSoftInfo& ProductInfo() const { return ProductInfo_; }
-
  private:
-  void FirstShow();
-  void InitApplication();
-  void FormClose();
-  void ShowAbout();
-  void OpenHelp();
-
-  std::string AppPath_;
-  RecSoftInfo ProductInfo_;
-  bool TerminateRequested_ = false;
-  std::unique_ptr<TAppFunc> AppFunc_;
   std::unique_ptr<ISystemServices> Services_;
-  std::unique_ptr<gui::TFrmMainForm> MainForm_;
+  std::unique_ptr<IProcessTable> Processes_;
+  std::unique_ptr<gui::TQtDialogs> Dialogs_;
+  std::unique_ptr<TMainController> Controller_;
 };
 
 }  // namespace tarquel::app

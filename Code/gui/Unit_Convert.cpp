@@ -220,9 +220,8 @@ void TFrmMainForm::showEvent(QShowEvent* event) {
 }
 
 void TFrmMainForm::closeEvent(QCloseEvent* event) {
-  if (OnFormClose) OnFormClose();
   event->accept();
-  QApplication::exit(0);
+  if (OnFormClose) OnFormClose();
 }
 
 void TFrmMainForm::StartMove(QMouseEvent* event) {

@@ -1,0 +1,193 @@
+#include "MainController.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSignalBlocker>
+#include <QTimer>
+
+#include "AdvanceSystem.h"
+#include "CompanionExports.h"
+#include "CompanionLibrary.h"
+#include "FlashForm.h"
+#include "ImageButton.h"
+#include "JpegImage.h"
+#include "QtDialogs.h"
+#include "ExternalLinks.h"
+#include "UnitCustomProc.h"
+#include "Unit_Convert.h"
+
+namespace tarquel::app {
+
+namespace {
+
+QString Local(const std::string& text) { return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size())); }
+
+void ShowSelector(QComboBox* combo, const TSettingSelector& model) {
+  const QSignalBlocker quiet(combo);
+  combo->clear();
+  for (const auto& item : model.Items()) combo->addItem(Local(item));
+  combo->setCurrentIndex(model.ItemIndex());
+}
+
+// A started encoder: its runner thread, released (joined) with it.
+struct EncoderRun : IEncoderRun {
+  EncoderRun(const std::string& command, std::function<void(const std::string&)> onChunk, std::function<void()> done)
+      : Runner(command, std::move(onChunk), nullptr, [done = std::move(done)](bool) { done(); }) {
+    Runner.Start();
+  }
+  platform::TAdvanceSystem Runner;
+};
+
+}  // namespace
+
+TMainController::TMainController(TMainEnvironment env)
+    : Env_(std::move(env)), MainForm_(std::make_unique<gui::TFrmMainForm>()) {
+  MainForm_->setWindowTitle(QStringLiteral("Tarquel"));
+  Wire();
+}
+
+TMainController::~TMainController() = default;
+
+void TMainController::Wire() {
+  gui::TFrmMainForm& f = *MainForm_;
+  f.OnFirstShow = [this] { FirstShow(); };
+  f.OnFormClose = [this] { FormClose(); };
+  f.OnHelp = [this] { OpenHelp(); };
+  connect(f.btnHomePage, &QAbstractButton::clicked, this,
+          [this] { Env_.Services.OpenWithDefaultHandler(ProductInfo_.HomePage); });
+  connect(f.btnEMail, &QAbstractButton::clicked, this,
+          [this] { Env_.Services.OpenWithDefaultHandler("mailto:" + ProductInfo_.Email); });
+  connect(f.btnHelp, &QAbstractButton::clicked, this, [this] { OpenHelp(); });
+  connect(f.btnAbout, &QAbstractButton::clicked, this, [this] { ShowAbout(); });
+  connect(&f, &gui::TFrmMainForm::Label3Click, this, [this] { Env_.Services.OpenInBrowser(kCodecDownloadAddress); });
+  connect(f.btnUpdate, &QAbstractButton::clicked, this, [this] { LaunchUpdater(Env_.AppPath, Env_.Services); });
+  connect(&f.tmrClearMemory, &QTimer::timeout, this, [this] { Env_.Services.TrimWorkingSet(); });
+
+  // Only the user's picks apply a profile; selecting from code never does.
+  connect(f.cbbOutputFiletype, &QComboBox::activated, this, [this](int row) {
+    if (!Proc_) return;
+    Proc_->Profiles.cbbOutputFiletypeChange(row);
+    ShowSettings();
+  });
+  connect(f.cbbProfile, &QComboBox::activated, this, [this](int row) {
+    if (!Proc_) return;
+    Proc_->Profiles.cbbProfileChange(row);
+    ShowSettings();
+  });
+  connect(f.chkShutdown, &QCheckBox::clicked, this, [this](bool on) {
+    if (Proc_) Proc_->UserSettings.Settings.Shutdown = on;
+  });
+  connect(f.chkShowOutputDirectory, &QCheckBox::clicked, this, [this](bool on) {
+    if (Proc_) Proc_->UserSettings.Settings.ShowOutputDirectory = on;
+  });
+  const auto selectFolder = [this] {
+    if (!Proc_) return;
+    Proc_->UserSettings.btnSelectOutputFolderClick();
+    ShowSettings();
+  };
+  connect(f.RzBmpButton1, &QAbstractButton::clicked, this, selectFolder);
+  connect(f.btnSelectOutputFolder, &QAbstractButton::clicked, this, selectFolder);
+  connect(f.btnConvert, &QAbstractButton::clicked, this, [this] {
+    if (Proc_) Proc_->btnConvertClick();
+  });
+}
+
+void TMainController::ShowSettings() {
+  if (!Proc_) return;
+  gui::TFrmMainForm& f = *MainForm_;
+  ShowSelector(f.cbbOutputFiletype, Proc_->Profiles.cbbOutputFiletype);
+  ShowSelector(f.cbbProfile, Proc_->Profiles.cbbProfile);
+  const TUserSettings& s = Proc_->UserSettings.Settings;
+  f.edtOutputFolder->setText(Local(s.OutDir));
+  f.chkShutdown->setChecked(s.Shutdown);
+  f.chkShowOutputDirectory->setChecked(s.ShowOutputDirectory);
+}
+
+void TMainController::FirstShow() {
+  QImage splash;
+  if (const auto res = platform::CompanionLibrary::Load(Env_.AppPath + "Res.dll")) {
+    if (const auto jpeg = res->Resource("ImgFlash", "jpeg")) splash = gui::DecodeJpeg(*jpeg);
+  }
+  MainForm_->setEnabled(false);
+  gui::ShowSplash(MainForm_.get(), splash, [this] { InitApplication(); });
+  MainForm_->setEnabled(true);
+  if (TerminateRequested_) {
+    Env_.EndProgram();
+    return;
+  }
+  Proc_->Profiles.FillAllSelectors();
+  MainForm_->setAcceptDrops(true);
+  Proc_->Profiles.ApplyProfile();
+  ShowSettings();
+}
+
+void TMainController::InitApplication() {
+  TJobDriverHost windows;
+  windows.StartEncoder = [](const std::string& command, std::function<void(const std::string&)> onChunk,
+                            std::function<void()> done) -> std::unique_ptr<IEncoderRun> {
+    return std::make_unique<EncoderRun>(command, std::move(onChunk), std::move(done));
+  };
+  // Called from the runner's thread: a queued call never waits for the GUI.
+  windows.PostToGui = [this](std::function<void()> work) {
+    QMetaObject::invokeMethod(this, std::move(work), Qt::QueuedConnection);
+  };
+  windows.After = [this](std::chrono::milliseconds delay, std::function<void()> work) {
+    QTimer::singleShot(delay, this, std::move(work));
+  };
+  windows.PauseHandlingEvents = [](std::chrono::milliseconds delay) {
+    QEventLoop wait;
+    QTimer::singleShot(delay, &wait, &QEventLoop::quit);
+    wait.exec();
+  };
+  windows.Confirm = [this](const std::string& question) { return Env_.Dialogs.Confirm(question); };
+  windows.ShowConvertingDialog = [](bool) {};
+  windows.EnableMainWindow = [this](bool enabled) { MainForm_->setEnabled(enabled); };
+  windows.EndProgram = [this] { Env_.EndProgram(); };
+
+  Lib_ = std::make_unique<TCommonLib>(Env_.AppPath, Env_.Processes, Env_.Services, Env_.Dialogs);
+  Proc_ = std::make_unique<TCustomProc>(*Lib_, Env_.Home, Env_.Dialogs, Env_.Dialogs, std::move(windows));
+  if (!CheckCompanionFiles(Env_.AppPath, [this](const std::string& msg, int type) {
+        return Env_.Dialogs.ShowAppMessage(msg, type);
+      })) {
+    TerminateRequested_ = true;
+  }
+  QCoreApplication::processEvents();
+  ProductInfo_ = ReadProductInfo(Env_.AppPath + "Res.dll", Env_.ExePath);
+  ProductInfo_.AppPath = Env_.AppPath;
+  const QString caption = Local(MainCaption(ProductInfo_));
+  MainForm_->setWindowTitle(caption);
+  MainForm_->lblTitle->setText(caption);
+}
+
+void TMainController::FormClose() {
+  if (Proc_) {
+    try {
+      Proc_->UserSettings.SaveUserSettings();
+    } catch (const std::exception& error) {
+      ShowMsgBox(Env_.Dialogs, error.what(), kMsgError);
+    }
+  }
+  Env_.EndProgram();
+}
+
+void TMainController::OpenHelp() {
+  const bool chm = Env_.ChmViewerInstalled && Env_.ChmViewerInstalled();
+  Env_.Services.OpenWithDefaultHandler(HelpFile(ProductInfo_.AppPath.empty() ? Env_.AppPath : ProductInfo_.AppPath, chm));
+}
+
+void TMainController::ShowAbout() {
+  const auto forms = platform::CompanionLibrary::Load(Env_.AppPath + "Form.dll");
+  if (!forms) return;
+  const auto show = reinterpret_cast<ShowAboutFormFn>(forms->Symbol(SHOW_ABOUT_FORM_EXPORT));
+  if (!show) return;
+  const RecSoftInfo& i = ProductInfo_;
+  const TarquelProductInfo info{i.CompanyName.c_str(), i.ProductName.c_str(), i.Text2.c_str(), i.Version.c_str(),
+                                i.HomePage.c_str(),    i.Email.c_str(),       i.Text7.c_str(), i.AppPath.c_str()};
+  show(QCoreApplication::instance(), &info);
+}
+
+}  // namespace tarquel::app

@@ -1,0 +1,72 @@
+// The program's start-up and its main window wired to the application-wide
+// objects: what the application object runs, and what tests drive with
+// doubles in place of the outside services.
+#pragma once
+
+#include <QObject>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "ProductInfo.h"
+
+namespace tarquel {
+class TCommonLib;
+class TCustomProc;
+class ISystemServices;
+class IProcessTable;
+}  // namespace tarquel
+
+namespace tarquel::gui {
+class TFrmMainForm;
+class TQtDialogs;
+}  // namespace tarquel::gui
+
+namespace tarquel::app {
+
+struct TMainEnvironment {
+  std::string AppPath;  // the program folder, with its trailing separator
+  std::string Home;     // the user's home folder
+  std::string ExePath;  // the running executable, for its version
+  ISystemServices& Services;
+  IProcessTable& Processes;
+  gui::TQtDialogs& Dialogs;
+  // Ends the program (after the settings are saved, or after power-off).
+  std::function<void()> EndProgram;
+  // Whether a viewer for the CHM help is installed.
+  std::function<bool()> ChmViewerInstalled;
+};
+
+class TMainController : public QObject {
+ public:
+  explicit TMainController(TMainEnvironment env);
+  ~TMainController() override;
+
+  gui::TFrmMainForm& MainForm() { return *MainForm_; }
+  const RecSoftInfo& ProductInfo() const { return ProductInfo_; }
+  // The application-wide objects, from the start-up routine on.
+  TCommonLib* CommonLib() { return Lib_.get(); }
+  TCustomProc* CustomProc() { return Proc_.get(); }
+  bool TerminateRequested() const { return TerminateRequested_; }
+
+  // What the first showing of the main window runs: the splash with the
+  // start-up routine, then the selectors, the settings, the profile.
+  void FirstShow();
+  void InitApplication();
+  void FormClose();
+  void OpenHelp();
+  void ShowAbout();
+
+ private:
+  void Wire();
+  void ShowSettings();  // the window mirrors the models
+
+  TMainEnvironment Env_;
+  RecSoftInfo ProductInfo_;
+  bool TerminateRequested_ = false;
+  std::unique_ptr<gui::TFrmMainForm> MainForm_;
+  std::unique_ptr<TCommonLib> Lib_;
+  std::unique_ptr<TCustomProc> Proc_;
+};
+
+}  // namespace tarquel::app

@@ -1,0 +1,197 @@
+// The application shell with the offscreen platform: start-up and its
+// result, missing companion files, the keyboard table, the window's size
+// rules, saving at close, the product information and the About box. The
+// outside services and the boxes are doubles.
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+
+#include <filesystem>
+
+#include "CompanionLibrary.h"
+#include "FlashForm.h"
+#include "ImageButton.h"
+#include "JpegImage.h"
+#include "MainController.h"
+#include "ProductInfo.h"
+#include "QtDialogs.h"
+#include "ServiceDoubles.h"
+#include "TempDir.h"
+#include "UnitCustomProc.h"
+#include "Unit_Convert.h"
+
+namespace tarquel {
+namespace {
+
+namespace fs = std::filesystem;
+const std::string kProgramDir = TARQUEL_PROGRAM_DIR "/";
+
+// Records every box instead of showing it.
+struct RecordedDialogs : gui::TQtDialogs {
+  void ShowMessage(TMsgIcon, std::string_view, std::string_view text) override { messages.emplace_back(text); }
+  std::optional<std::string> InputQuery(std::string_view, std::string_view, std::string_view) override {
+    return std::nullopt;
+  }
+  std::optional<std::string> BrowseForFolder(std::string_view) override { return std::nullopt; }
+  bool Confirm(std::string_view) override { return false; }
+  int ShowAppMessage(std::string_view msg, int msgType) override {
+    appMessages.emplace_back(std::string(msg) + " #" + std::to_string(msgType));
+    return 1;
+  }
+  std::vector<std::string> messages, appMessages;
+};
+
+class Shell : public ::testing::Test {
+ protected:
+  // A program folder with the companions that `names` lists.
+  void MakeProgramFolder(std::initializer_list<const char*> names) {
+    fs::create_directories(dir_.File("Config"));
+    for (const char* name : names) fs::copy_file(kProgramDir + name, dir_.Folder() + name);
+  }
+  std::unique_ptr<app::TMainController> Controller() {
+    return std::make_unique<app::TMainController>(app::TMainEnvironment{
+        dir_.Folder(), dir_.File("home"), kProgramDir + "Tarquel", services_, processes_, dialogs_,
+        [this] { ++ends_; }, [] { return false; }});
+  }
+  test::TempDir dir_;
+  test::RecordingServices services_;
+  test::NoProcesses processes_;
+  RecordedDialogs dialogs_;
+  int ends_ = 0;
+};
+
+TEST_F(Shell, StartUpTitlesTheWindowAndFillsTheSelectors) {
+  MakeProgramFolder({"Res.dll", "Form.dll"});
+  auto c = Controller();
+  c->FirstShow();  // the splash stays its two seconds
+  gui::TFrmMainForm& f = c->MainForm();
+  EXPECT_EQ(f.windowTitle(), QStringLiteral("Tarquel 2.0"));
+  EXPECT_EQ(f.lblTitle->text(), QStringLiteral("Tarquel 2.0"));
+  EXPECT_EQ(f.cbbOutputFiletype->currentText(), QStringLiteral("PSP MPEG-4 Video Files (*.mp4)"));
+  EXPECT_EQ(f.cbbProfile->currentText(), QStringLiteral("Normal Quality"));
+  EXPECT_EQ(f.cbbProfile->count(), 5);
+  EXPECT_EQ(f.edtOutputFolder->text().toStdString(), dir_.File("home") + "/Tarquel");
+  EXPECT_FALSE(f.chkShutdown->isChecked());
+  EXPECT_FALSE(f.chkShowOutputDirectory->isChecked());  // no settings file yet: "0"
+  const TConvertSettings& s = c->CustomProc()->Profiles.Settings;
+  EXPECT_EQ(VideoSizes.EntryText(s.VideoSize()), "320x240");
+  EXPECT_EQ(FrameRates.EntryText(s.Framerate()), "15");
+  EXPECT_EQ(AudioVolumes.EntryText(s.AudioVolumeGain()), "200");
+  EXPECT_TRUE(f.acceptDrops());
+  EXPECT_EQ(c->ProductInfo().HomePage, "https://tarquel.example.com/");
+  EXPECT_EQ(ends_, 0);
+  EXPECT_TRUE(dialogs_.appMessages.empty());
+
+  // A pick of the user applies its profile; the output type switches it.
+  emit f.cbbOutputFiletype->activated(3);
+  EXPECT_EQ(AudioSamples.EntryText(s.AudioSample()), "22050");
+}
+
+TEST_F(Shell, MissingCompanionFilesAreBothReportedAndTheProgramEnds) {
+  MakeProgramFolder({});
+  auto c = Controller();
+  c->FirstShow();
+  EXPECT_EQ(dialogs_.appMessages,
+            (std::vector<std::string>{"'Form.dll' is not found. Please reinstall this program. #1",
+                                      "'Res.dll' is not found. Please reinstall this program. #1"}));
+  EXPECT_TRUE(c->TerminateRequested());
+  EXPECT_EQ(ends_, 1);
+  // Without Form.dll the About box shows nothing.
+  c->ShowAbout();
+}
+
+TEST_F(Shell, KeysActBeforeTheFocusedControlAndOnlyWithCtrlAlone) {
+  MakeProgramFolder({"Res.dll", "Form.dll"});
+  auto c = Controller();
+  gui::TFrmMainForm& f = c->MainForm();
+  std::vector<std::string> clicked;
+  for (gui::TImageButton* b : {f.btnOpenFile, f.btnConvert, f.btnSelectOutputFolder, f.btnOptions}) {
+    QObject::connect(b, &QAbstractButton::clicked, [&clicked, b] { clicked.push_back(b->objectName().toStdString()); });
+  }
+  int helps = 0;
+  f.OnHelp = [&] { ++helps; };
+  const struct {
+    int key;
+    Qt::KeyboardModifiers mods;
+    const char* button;  // nullptr: nothing
+  } cases[] = {
+      {Qt::Key_O, Qt::ControlModifier, "btnOpenFile"},
+      {Qt::Key_O, Qt::ControlModifier | Qt::ShiftModifier, nullptr},
+      {Qt::Key_O, Qt::ControlModifier | Qt::AltModifier, nullptr},
+      {Qt::Key_S, Qt::ControlModifier, "btnConvert"},
+      {Qt::Key_N, Qt::ControlModifier, "btnConvert"},
+      {Qt::Key_I, Qt::ControlModifier, "btnOptions"},
+      {Qt::Key_B, Qt::ControlModifier, "btnSelectOutputFolder"},  // hidden, still reached
+      {Qt::Key_X, Qt::ControlModifier, nullptr},
+  };
+  for (const auto& k : cases) {
+    clicked.clear();
+    f.FormKeyDown(k.key, k.mods);
+    EXPECT_EQ(clicked, k.button ? std::vector<std::string>{k.button} : std::vector<std::string>{}) << k.key;
+  }
+  f.FormKeyDown(Qt::Key_F1, Qt::ShiftModifier);
+  f.FormKeyDown(Qt::Key_F1, Qt::NoModifier);
+  EXPECT_EQ(helps, 2);
+  EXPECT_FALSE(f.btnSelectOutputFolder->isVisibleTo(&f));
+}
+
+TEST_F(Shell, TheWindowKeepsItsMinimumSizeAndOpensHelpAndLinks) {
+  MakeProgramFolder({"Res.dll", "Form.dll"});
+  auto c = Controller();
+  gui::TFrmMainForm& f = c->MainForm();
+  EXPECT_EQ(f.minimumSize(), QSize(686, 519));
+  f.resize(300, 200);
+  EXPECT_GE(f.width(), 686);
+  EXPECT_GE(f.height(), 519);
+  c->OpenHelp();
+  emit f.Label3Click();
+  emit f.btnEMail->clicked();
+  ASSERT_EQ(services_.opened.size(), 2u);
+  EXPECT_EQ(services_.opened[0], dir_.Folder() + "Help.html");  // no CHM viewer here
+  EXPECT_EQ(services_.opened[1], "mailto:");                      // before start-up: no address yet
+  EXPECT_EQ(services_.browsed.size(), 1u);
+}
+
+TEST_F(Shell, ClosingSavesTheSettingsAndEndsTheProgram) {
+  MakeProgramFolder({"Res.dll", "Form.dll"});
+  auto c = Controller();
+  c->FirstShow();
+  c->MainForm().chkShutdown->click();
+  c->MainForm().close();
+  EXPECT_EQ(ends_, 1);
+  EXPECT_EQ(test::ReadFile(dir_.File("Config/UserSettings.ini")),
+            "\r\n[USRInfo]\r\nSHWDDir=0\r\nSHUTDOWN=1\r\nOutDir=" + dir_.File("home") + "/Tarquel\r\n");
+}
+
+TEST(ProductInfo, ComesFromResDllAndTheExecutablesVersion) {
+  const RecSoftInfo info = ReadProductInfo(kProgramDir + "Res.dll", kProgramDir + "Tarquel");
+  EXPECT_EQ(info.ProductName, "Tarquel");
+  EXPECT_EQ(info.Version, "2.0");
+  EXPECT_EQ(info.CompanyName, "Brenmoor Software");
+  EXPECT_EQ(info.Email, "support@tarquel.example.com");
+  EXPECT_EQ(MainCaption(info), "Tarquel 2.0");
+  EXPECT_EQ(MainCaption(ReadProductInfo("/nowhere/Res.dll", "/nowhere/Tarquel")), " ");
+
+  const auto res = platform::CompanionLibrary::Load(kProgramDir + "Res.dll");
+  ASSERT_TRUE(res);
+  const QImage splash = gui::DecodeJpeg(*res->Resource("ImgFlash", "jpeg"));
+  ASSERT_FALSE(splash.isNull());
+  gui::TFrmFlashForm form(nullptr, splash, nullptr);
+  EXPECT_EQ(form.size(), splash.size());
+  EXPECT_TRUE(gui::DecodeJpeg({1, 2, 3}).isNull());
+}
+
+}  // namespace
+}  // namespace tarquel
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}

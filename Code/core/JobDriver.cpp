@@ -48,8 +48,16 @@ void TJobDriver::NextRow() {
     return;
   }
   State_ = State::Encoding;
-  Job_.Command = Host_.BuildEncoderCommand(Host_.RowFileName(Job_.RowIndex));
-  Log_.WriteLog("parameter: " + Job_.Command);
+  try {
+    Job_.Command = Host_.BuildEncoderCommand(Host_.RowFileName(Job_.RowIndex));
+    Log_.WriteLog("parameter: " + Job_.Command);
+  } catch (...) {
+    // The batch cannot go on (the script or the log cannot be written, a
+    // time cannot be read): the windows become usable again, and the error
+    // goes on to the general error report.
+    AbortBatch();
+    throw;
+  }
   Job_.RefreshCount = 0;
   Dialog_.ProgressBar1.SetPosition(0);
   if (!Dialog_.Visible) Dialog_.FormShow(Params_, Job_);
@@ -120,6 +128,11 @@ void TJobDriver::EndOfBatch() {
       return;
     }
   }
+  AbortBatch();
+}
+
+void TJobDriver::AbortBatch() {
+  Runner_.reset();
   Job_.Stopped = false;
   Dialog_.Visible = false;
   Host_.ShowConvertingDialog(false);

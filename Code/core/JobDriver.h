@@ -83,6 +83,8 @@ class TJobDriver {
   void PollProcesses(unsigned long long file);
   void FileDone();
   void EndOfBatch();
+  // Back to idle with the windows usable, the end-of-batch actions skipped.
+  void AbortBatch();
   bool EncodersRunning();
   void Deliver(unsigned long long file, const std::string& chunk);
 

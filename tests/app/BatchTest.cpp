@@ -16,6 +16,7 @@ extern "C" {
 
 #include "AdvanceSystem.h"
 #include "CommandBuilder.h"
+#include "Errors.h"
 #include "EventLoop.h"
 #include "FfmpegHandles.h"
 #include "JobDriver.h"
@@ -209,6 +210,15 @@ TEST_F(Batch, StopEndsTheEncoderSkipsTheEndActionsAndTheNextBatchRunsThem) {
   EXPECT_EQ(services_.powerOffs, 1);
   EXPECT_EQ(programEnds_, 1);
   EXPECT_TRUE(dialogShown_);  // the program ends without hiding it
+}
+
+TEST_F(Batch, ABuildThatFailsLeavesTheWindowsUsable) {
+  rows_ = {{"True", Media("a.mp4"), "00:00:xx", "00:00:02"}};  // a time that is no number
+  auto driver = Driver();
+  EXPECT_THROW(driver->ConvertCheckedFiles(), InvalidIntegerError);
+  EXPECT_FALSE(driver->Running());
+  EXPECT_TRUE(mainEnabled_);
+  EXPECT_FALSE(dialogShown_);
 }
 
 TEST_F(Batch, AnEmptyListOnlyWarns) {

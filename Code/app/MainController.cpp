@@ -16,6 +16,7 @@
 #include "ImageButton.h"
 #include "JpegImage.h"
 #include "QtDialogs.h"
+#include "Errors.h"
 #include "ExternalLinks.h"
 #include "UnitCustomProc.h"
 #include "Unit_Convert.h"
@@ -40,6 +41,31 @@ struct EncoderRun : IEncoderRun {
     Runner.Start();
   }
   platform::TAdvanceSystem Runner;
+};
+
+// The preview until the player has its widgets: nothing is ever loaded.
+class TIdlePreview : public IPreviewPlayback {
+ public:
+  const std::string& LoadedFile() const override { return Loaded_; }
+  void StopPlayback() override {}
+  IPlayerGraph& PlayerGraph() override { return Graph_; }
+
+ private:
+  struct TNoGraph : IPlayerGraph {
+    bool Active() const override { return false; }
+    void SetActive(bool) override {}
+    void ClearGraph() override {}
+    int RenderFile(const std::string&) override { throw MediaGraphError("no player"); }
+    std::int32_t Duration() override { return 0; }
+    void Run() override {}
+    void Pause() override {}
+    void Stop() override {}
+    std::int64_t CurrentPosition() override { return 0; }
+    void SetPositions(std::int64_t) override {}
+    void SetOnTimer(TimerHandler) override {}
+  };
+  std::string Loaded_;
+  TNoGraph Graph_;
 };
 
 }  // namespace
@@ -149,7 +175,9 @@ void TMainController::InitApplication() {
   windows.EndProgram = [this] { Env_.EndProgram(); };
 
   Lib_ = std::make_unique<TCommonLib>(Env_.AppPath, Env_.Processes, Env_.Services, Env_.Dialogs);
-  Proc_ = std::make_unique<TCustomProc>(*Lib_, Env_.Home, Env_.Dialogs, Env_.Dialogs, std::move(windows));
+  Preview_ = std::make_unique<TIdlePreview>();
+  Proc_ = std::make_unique<TCustomProc>(*Lib_, Env_.Home, Env_.Dialogs, Env_.Dialogs, std::move(windows), *Preview_,
+                                        [] { QCoreApplication::processEvents(); });
   if (!CheckCompanionFiles(Env_.AppPath, [this](const std::string& msg, int type) {
         return Env_.Dialogs.ShowAppMessage(msg, type);
       })) {

@@ -15,6 +15,7 @@ class TCommonLib;
 class TCustomProc;
 class ISystemServices;
 class IProcessTable;
+class IPreviewPlayback;
 }  // namespace tarquel
 
 namespace tarquel::gui {
@@ -65,6 +66,7 @@ class TMainController : public QObject {
   RecSoftInfo ProductInfo_;
   bool TerminateRequested_ = false;
   std::unique_ptr<gui::TFrmMainForm> MainForm_;
+  std::unique_ptr<IPreviewPlayback> Preview_;
   std::unique_ptr<TCommonLib> Lib_;
   std::unique_ptr<TCustomProc> Proc_;
 };

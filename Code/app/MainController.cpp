@@ -17,7 +17,10 @@
 #include "JpegImage.h"
 #include "QtDialogs.h"
 #include "Errors.h"
+#include "CodeErrorForm.h"
 #include "ExternalLinks.h"
+#include "ProbeGraph.h"
+#include "SourceFilesUi.h"
 #include "UnitCustomProc.h"
 #include "Unit_Convert.h"
 
@@ -178,6 +181,14 @@ void TMainController::InitApplication() {
   Preview_ = std::make_unique<TIdlePreview>();
   Proc_ = std::make_unique<TCustomProc>(*Lib_, Env_.Home, Env_.Dialogs, Env_.Dialogs, std::move(windows), *Preview_,
                                         [] { QCoreApplication::processEvents(); });
+  gui::TSourceFilesUi::TServices sources{Env_.MakeProbeGraph ? Env_.MakeProbeGraph : media::MakeProbeGraph,
+                                         Env_.ShowCodeErrorForm, Env_.OpenDialog};
+  if (!sources.ShowCodeErrorForm) {
+    sources.ShowCodeErrorForm = [this] {
+      gui::ShowCodeErrorForm(MainForm_.get(), [this] { Env_.Services.OpenInBrowser(kCodecDownloadAddress); });
+    };
+  }
+  SourceFiles_ = std::make_unique<gui::TSourceFilesUi>(*MainForm_, *Proc_, std::move(sources));
   if (!CheckCompanionFiles(Env_.AppPath, [this](const std::string& msg, int type) {
         return Env_.Dialogs.ShowAppMessage(msg, type);
       })) {

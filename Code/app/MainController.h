@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "MediaGraph.h"
 #include "ProductInfo.h"
 
 namespace tarquel {
@@ -16,11 +17,13 @@ class TCustomProc;
 class ISystemServices;
 class IProcessTable;
 class IPreviewPlayback;
+class IOpenFileDialog;
 }  // namespace tarquel
 
 namespace tarquel::gui {
 class TFrmMainForm;
 class TQtDialogs;
+class TSourceFilesUi;
 }  // namespace tarquel::gui
 
 namespace tarquel::app {
@@ -36,6 +39,10 @@ struct TMainEnvironment {
   std::function<void()> EndProgram;
   // Whether a viewer for the CHM help is installed.
   std::function<bool()> ChmViewerInstalled;
+  // Stand-ins for tests; when empty, the program's own dialogs and probe.
+  IOpenFileDialog* OpenDialog = nullptr;
+  std::function<void()> ShowCodeErrorForm{};
+  MediaGraphFactory MakeProbeGraph{};
 };
 
 class TMainController : public QObject {
@@ -48,6 +55,7 @@ class TMainController : public QObject {
   // The application-wide objects, from the start-up routine on.
   TCommonLib* CommonLib() { return Lib_.get(); }
   TCustomProc* CustomProc() { return Proc_.get(); }
+  gui::TSourceFilesUi* SourceFiles() { return SourceFiles_.get(); }
   bool TerminateRequested() const { return TerminateRequested_; }
 
   // What the first showing of the main window runs: the splash with the
@@ -69,6 +77,7 @@ class TMainController : public QObject {
   std::unique_ptr<IPreviewPlayback> Preview_;
   std::unique_ptr<TCommonLib> Lib_;
   std::unique_ptr<TCustomProc> Proc_;
+  std::unique_ptr<gui::TSourceFilesUi> SourceFiles_;
 };
 
 }  // namespace tarquel::app

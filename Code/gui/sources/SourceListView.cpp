@@ -39,8 +39,9 @@ TSourceListView::TSourceListView(QWidget* parent) : QTableView(parent) {
   setTextElideMode(Qt::ElideMiddle);
   setEditTriggers(QAbstractItemView::AllEditTriggers);
   setDragEnabled(true);
-  setAcceptDrops(true);
   setDragDropMode(QAbstractItemView::DragDrop);
+  setAcceptDrops(true);
+  viewport()->setAcceptDrops(true);
   setDropIndicatorShown(false);
   setDefaultDropAction(Qt::MoveAction);
   verticalHeader()->hide();

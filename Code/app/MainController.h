@@ -24,6 +24,7 @@ namespace tarquel::gui {
 class TFrmMainForm;
 class TQtDialogs;
 class TSourceFilesUi;
+class TfrmConverting;
 }  // namespace tarquel::gui
 
 namespace tarquel::app {
@@ -56,6 +57,7 @@ class TMainController : public QObject {
   TCommonLib* CommonLib() { return Lib_.get(); }
   TCustomProc* CustomProc() { return Proc_.get(); }
   gui::TSourceFilesUi* SourceFiles() { return SourceFiles_.get(); }
+  gui::TfrmConverting* Converting() { return Converting_.get(); }
   bool TerminateRequested() const { return TerminateRequested_; }
 
   // What the first showing of the main window runs: the splash with the
@@ -78,6 +80,7 @@ class TMainController : public QObject {
   std::unique_ptr<TCommonLib> Lib_;
   std::unique_ptr<TCustomProc> Proc_;
   std::unique_ptr<gui::TSourceFilesUi> SourceFiles_;
+  std::unique_ptr<gui::TfrmConverting> Converting_;
 };
 
 }  // namespace tarquel::app

@@ -19,6 +19,7 @@
 #include "ExternalLinks.h"
 #include "UnitCustomProc.h"
 #include "Unit_Convert.h"
+#include "Unit_Option.h"
 
 namespace tarquel::app {
 
@@ -94,6 +95,7 @@ void TMainController::Wire() {
   connect(f.btnConvert, &QAbstractButton::clicked, this, [this] {
     if (Proc_) Proc_->btnConvertClick();
   });
+  connect(f.btnOptions, &QAbstractButton::clicked, this, [this] { ShowOptions(); });
 }
 
 void TMainController::ShowSettings() {
@@ -150,6 +152,7 @@ void TMainController::InitApplication() {
 
   Lib_ = std::make_unique<TCommonLib>(Env_.AppPath, Env_.Processes, Env_.Services, Env_.Dialogs);
   Proc_ = std::make_unique<TCustomProc>(*Lib_, Env_.Home, Env_.Dialogs, Env_.Dialogs, std::move(windows));
+  CreateOptionsDialog();
   if (!CheckCompanionFiles(Env_.AppPath, [this](const std::string& msg, int type) {
         return Env_.Dialogs.ShowAppMessage(msg, type);
       })) {
@@ -161,6 +164,24 @@ void TMainController::InitApplication() {
   const QString caption = Local(MainCaption(ProductInfo_));
   MainForm_->setWindowTitle(caption);
   MainForm_->lblTitle->setText(caption);
+}
+
+// --- Options dialog ------------------------------------------------------------
+
+void TMainController::CreateOptionsDialog() {
+  OptionForm_ = std::make_unique<gui::TfrmOption>(Proc_->Profiles, Proc_->Options, MainForm_.get());
+  // Both windows redraw from the one profile model, whichever changed it.
+  Proc_->Profiles.Changes.Subscribe([this] { ShowSettings(); });
+}
+
+void TMainController::ShowOptions() {
+  if (!OptionForm_) return;
+  if (OptionForm_->isVisible()) {
+    OptionForm_->raise();
+    OptionForm_->activateWindow();
+    return;
+  }
+  OptionForm_->show();
 }
 
 void TMainController::FormClose() {

@@ -20,6 +20,7 @@ class IProcessTable;
 namespace tarquel::gui {
 class TFrmMainForm;
 class TQtDialogs;
+class TfrmOption;
 }  // namespace tarquel::gui
 
 namespace tarquel::app {
@@ -48,6 +49,8 @@ class TMainController : public QObject {
   TCommonLib* CommonLib() { return Lib_.get(); }
   TCustomProc* CustomProc() { return Proc_.get(); }
   bool TerminateRequested() const { return TerminateRequested_; }
+  // The Options dialog, from the start-up routine on.
+  gui::TfrmOption* OptionForm() { return OptionForm_.get(); }
 
   // What the first showing of the main window runs: the splash with the
   // start-up routine, then the selectors, the settings, the profile.
@@ -61,12 +64,18 @@ class TMainController : public QObject {
   void Wire();
   void ShowSettings();  // the window mirrors the models
 
+  // The Options dialog: a second view of the profile model, shown without
+  // blocking the main window.
+  void CreateOptionsDialog();
+  void ShowOptions();
+
   TMainEnvironment Env_;
   RecSoftInfo ProductInfo_;
   bool TerminateRequested_ = false;
   std::unique_ptr<gui::TFrmMainForm> MainForm_;
   std::unique_ptr<TCommonLib> Lib_;
   std::unique_ptr<TCustomProc> Proc_;
+  std::unique_ptr<gui::TfrmOption> OptionForm_;  // destroyed before the models it shows
 };
 
 }  // namespace tarquel::app

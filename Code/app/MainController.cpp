@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QSignalBlocker>
 #include <QTimer>
+#include <QWindow>
 
 #include "AdvanceSystem.h"
 #include "CompanionExports.h"
@@ -169,7 +170,11 @@ void TMainController::InitApplication() {
 // --- Options dialog ------------------------------------------------------------
 
 void TMainController::CreateOptionsDialog() {
-  OptionForm_ = std::make_unique<gui::TfrmOption>(Proc_->Profiles, Proc_->Options, MainForm_.get());
+  OptionForm_ = std::make_unique<gui::TfrmOption>(Proc_->Profiles, Proc_->Options);
+  // A window of its own (the main window's skin is not its look) that stays
+  // above the main window.
+  OptionForm_->winId();
+  if (QWindow* window = OptionForm_->windowHandle()) window->setTransientParent(MainForm_->windowHandle());
   // Both windows redraw from the one profile model, whichever changed it.
   Proc_->Profiles.Changes.Subscribe([this] { ShowSettings(); });
 }

@@ -41,7 +41,7 @@ void ShowRows(QComboBox* combo, const std::vector<std::string>& items, int index
 QPushButton* Button(const QString& caption, const char* name, QWidget* parent) {
   auto* button = new QPushButton(caption, parent);
   button->setObjectName(QString::fromLatin1(name));
-  button->setFixedSize(68, 24);
+  button->setFixedSize(64, 23);
   return button;
 }
 
@@ -56,7 +56,7 @@ TfrmOption::TfrmOption(TProfileModel& profiles, TOptionsDialogModel& options, QW
   setWindowTitle(QStringLiteral("Options"));
   setModal(false);
   QFont font(QStringLiteral("Arial"));
-  font.setPixelSize(12);
+  font.setPixelSize(11);
   setFont(font);
 
   auto* top = new QHBoxLayout;
@@ -92,15 +92,19 @@ TfrmOption::TfrmOption(TProfileModel& profiles, TOptionsDialogModel& options, QW
   grpAdvOptions = new QGroupBox(QStringLiteral("Advanced Options"), this);
   grpAdvOptions->setObjectName(QStringLiteral("grpAdvOptions"));
   auto* grid = new QGridLayout(grpAdvOptions);
-  grid->setContentsMargins(12, 10, 12, 10);
-  grid->setHorizontalSpacing(8);
-  grid->setColumnStretch(1, 1);
-  grid->setColumnStretch(4, 1);
-  grid->setColumnMinimumWidth(2, 14);
+  grid->setContentsMargins(10, 8, 10, 8);
+  grid->setHorizontalSpacing(6);
+  // The left column's entries are short; the right one has the channel modes.
+  grid->setColumnStretch(1, 2);
+  grid->setColumnStretch(4, 3);
+  grid->setColumnMinimumWidth(2, 8);
   const auto selector = [this, grid](const char* caption, const char* name, int row, int column) {
     auto* label = new QLabel(QString::fromLatin1(caption), grpAdvOptions);
     auto* combo = new QComboBox(grpAdvOptions);
     combo->setObjectName(QString::fromLatin1(name));
+    // Sized by the layout, not by its longest entry.
+    combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    combo->setMinimumContentsLength(5);
     label->setBuddy(combo);
     grid->addWidget(label, row, column);
     grid->addWidget(combo, row, column + 1);
@@ -124,8 +128,8 @@ TfrmOption::TfrmOption(TProfileModel& profiles, TOptionsDialogModel& options, QW
   bottom->addWidget(btnCancel);
 
   auto* page = new QVBoxLayout(this);
-  page->setContentsMargins(12, 12, 12, 12);
-  page->setSpacing(10);
+  page->setContentsMargins(10, 10, 10, 10);
+  page->setSpacing(8);
   page->addLayout(top);
   page->addWidget(grpAdvOptions, 1);
   page->addLayout(bottom);

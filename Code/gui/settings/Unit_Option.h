@@ -24,8 +24,7 @@ namespace tarquel::gui {
 class TfrmOption : public QDialog {
   Q_OBJECT
  public:
-  // Placed at the centre of the desktop; `parent` only keeps it above the
-  // main window.
+  // A window of its own, placed at the centre of the desktop.
   TfrmOption(TProfileModel& profiles, TOptionsDialogModel& options, QWidget* parent = nullptr);
   ~TfrmOption() override;
 

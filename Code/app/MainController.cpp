@@ -17,7 +17,11 @@
 #include "ImageButton.h"
 #include "JpegImage.h"
 #include "QtDialogs.h"
+#include "Errors.h"
+#include "CodeErrorForm.h"
 #include "ExternalLinks.h"
+#include "ProbeGraph.h"
+#include "SourceFilesUi.h"
 #include "UnitCustomProc.h"
 #include "Unit_Convert.h"
 #include "Unit_Option.h"
@@ -42,6 +46,31 @@ struct EncoderRun : IEncoderRun {
     Runner.Start();
   }
   platform::TAdvanceSystem Runner;
+};
+
+// The preview until the player has its widgets: nothing is ever loaded.
+class TIdlePreview : public IPreviewPlayback {
+ public:
+  const std::string& LoadedFile() const override { return Loaded_; }
+  void StopPlayback() override {}
+  IPlayerGraph& PlayerGraph() override { return Graph_; }
+
+ private:
+  struct TNoGraph : IPlayerGraph {
+    bool Active() const override { return false; }
+    void SetActive(bool) override {}
+    void ClearGraph() override {}
+    int RenderFile(const std::string&) override { throw MediaGraphError("no player"); }
+    std::int32_t Duration() override { return 0; }
+    void Run() override {}
+    void Pause() override {}
+    void Stop() override {}
+    std::int64_t CurrentPosition() override { return 0; }
+    void SetPositions(std::int64_t) override {}
+    void SetOnTimer(TimerHandler) override {}
+  };
+  std::string Loaded_;
+  TNoGraph Graph_;
 };
 
 }  // namespace
@@ -152,7 +181,17 @@ void TMainController::InitApplication() {
   windows.EndProgram = [this] { Env_.EndProgram(); };
 
   Lib_ = std::make_unique<TCommonLib>(Env_.AppPath, Env_.Processes, Env_.Services, Env_.Dialogs);
-  Proc_ = std::make_unique<TCustomProc>(*Lib_, Env_.Home, Env_.Dialogs, Env_.Dialogs, std::move(windows));
+  Preview_ = std::make_unique<TIdlePreview>();
+  Proc_ = std::make_unique<TCustomProc>(*Lib_, Env_.Home, Env_.Dialogs, Env_.Dialogs, std::move(windows), *Preview_,
+                                        [] { QCoreApplication::processEvents(); });
+  gui::TSourceFilesUi::TServices sources{Env_.MakeProbeGraph ? Env_.MakeProbeGraph : media::MakeProbeGraph,
+                                         Env_.ShowCodeErrorForm, Env_.OpenDialog};
+  if (!sources.ShowCodeErrorForm) {
+    sources.ShowCodeErrorForm = [this] {
+      gui::ShowCodeErrorForm(MainForm_.get(), [this] { Env_.Services.OpenInBrowser(kCodecDownloadAddress); });
+    };
+  }
+  SourceFiles_ = std::make_unique<gui::TSourceFilesUi>(*MainForm_, *Proc_, std::move(sources));
   CreateOptionsDialog();
   if (!CheckCompanionFiles(Env_.AppPath, [this](const std::string& msg, int type) {
         return Env_.Dialogs.ShowAppMessage(msg, type);

@@ -8,6 +8,7 @@
 
 #include "ServiceDoubles.h"
 #include "SettingsFixture.h"
+#include "SourceDoubles.h"
 
 namespace tarquel {
 namespace {
@@ -18,7 +19,8 @@ TEST_F(CustomProc, StartUpSettingsAndARowGiveTheCommandLine) {
   test::NoProcesses processes;
   test::RecordingServices services;
   TCommonLib lib(dir.Folder(), processes, services, dialogs);
-  TCustomProc proc(lib, Home(), dialogs, dialogs, TJobDriverHost{});
+  test::FakePlayback player;
+  TCustomProc proc(lib, Home(), dialogs, dialogs, TJobDriverHost{}, player);
   proc.Profiles.FillAllSelectors();
   proc.Profiles.ApplyProfile();
   const std::string source = dir.Folder() + "holiday.avi";

@@ -3,7 +3,6 @@
 // keeps in step with the main window. The boxes are doubles.
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -12,10 +11,8 @@
 #include <filesystem>
 
 #include "Errors.h"
-#include "MainController.h"
-#include "QtDialogs.h"
-#include "ServiceDoubles.h"
 #include "SettingsFixture.h"
+#include "ShellFixture.h"
 #include "UnitCustomProc.h"
 #include "Unit_Convert.h"
 #include "Unit_Option.h"
@@ -122,32 +119,14 @@ TEST_F(OptionDialog, AFailedWriteLeavesTheDialogAsItWas) {
 }
 
 // The dialog beside the main window, wired as the program wires them.
-struct ScriptedDialogs : gui::TQtDialogs {
-  void ShowMessage(TMsgIcon, std::string_view, std::string_view text) override { messages.emplace_back(text); }
-  std::optional<std::string> InputQuery(std::string_view, std::string_view, std::string_view suggested) override {
-    return std::string(suggested);
-  }
-  std::optional<std::string> BrowseForFolder(std::string_view) override { return std::nullopt; }
-  bool Confirm(std::string_view) override { return false; }
-  int ShowAppMessage(std::string_view msg, int) override {
-    messages.emplace_back(msg);
-    return 1;
-  }
-  Texts messages;
-};
+class OptionDialogInTheProgram : public ShellFixture {};
 
-TEST(OptionDialogInTheProgram, FollowsTheMainWindowAndOkRefillsItsProfileList) {
-  TempDir dir;
-  fs::create_directories(dir.File("Config"));
-  for (const char* name : {"Res.dll", "Form.dll"}) fs::copy_file(TARQUEL_PROGRAM_DIR "/" + std::string(name), dir.File(name));
-  RecordingServices services;
-  NoProcesses processes;
-  ScriptedDialogs boxes;
-  app::TMainController c(app::TMainEnvironment{dir.Folder(), dir.File("home"), TARQUEL_PROGRAM_DIR "/Tarquel", services,
-                                               processes, boxes, [] {}, [] { return false; }});
-  c.FirstShow();
-  gui::TFrmMainForm& f = c.MainForm();
-  gui::TfrmOption& o = *c.OptionForm();
+TEST_F(OptionDialogInTheProgram, FollowsTheMainWindowAndOkRefillsItsProfileList) {
+  MakeProgramFolder({"Res.dll", "Form.dll"});
+  auto c = Controller();
+  c->FirstShow();
+  gui::TFrmMainForm& f = c->MainForm();
+  gui::TfrmOption& o = *c->OptionForm();
   EXPECT_EQ(Shown(o.cbbAudioSample), "44100") << "filled at start-up";
 
   f.FormKeyDown(Qt::Key_I, Qt::ControlModifier);
@@ -157,27 +136,21 @@ TEST(OptionDialogInTheProgram, FollowsTheMainWindowAndOkRefillsItsProfileList) {
   EXPECT_EQ(Shown(o.cbbAudioSample), "22050");
   EXPECT_EQ(Shown(o.cbbAudioChannels), "1 channel, Mono");
 
-  o.btnAdd->click();  // UserProfileInfo1, with the ".mp3" Normal Quality values
+  QTest::keyClicks(o.cbbCustomProfile->lineEdit(), "Mine");
+  o.btnSave->click();  // with the ".mp3" Normal Quality values
   Pick(o.cbbVideoBitrate, 0);
   EXPECT_EQ(f.cbbProfile->count(), 5);
   QTest::keyClick(&o, Qt::Key_Return);  // the default button
   EXPECT_FALSE(o.isVisible());
-  EXPECT_EQ(Rows(f.cbbProfile).back(), "UserProfileInfo1");
+  EXPECT_EQ(Rows(f.cbbProfile).back(), "Mine");
   EXPECT_EQ(Shown(f.cbbProfile), "Normal Quality");
   EXPECT_EQ(Shown(o.cbbVideoBitrate), "256") << "OK applies no profile";
 
   Pick(f.cbbProfile, 5);
-  EXPECT_EQ(Shown(o.cbbCustomProfile), "UserProfileInfo1");
+  EXPECT_EQ(Shown(o.cbbCustomProfile), "Mine");
   EXPECT_EQ(Shown(o.cbbVideoBitrate), "768");
-  EXPECT_TRUE(boxes.messages.empty());
+  EXPECT_TRUE(dialogs_.messages.empty());
 }
 
 }  // namespace
 }  // namespace tarquel::test
-
-int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}

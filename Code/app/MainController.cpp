@@ -24,6 +24,7 @@
 #include "SourceFilesUi.h"
 #include "UnitCustomProc.h"
 #include "Unit_Convert.h"
+#include "Unit_Converting.h"
 #include "Unit_Option.h"
 
 namespace tarquel::app {
@@ -45,6 +46,7 @@ struct EncoderRun : IEncoderRun {
       : Runner(command, std::move(onChunk), nullptr, [done = std::move(done)](bool) { done(); }) {
     Runner.Start();
   }
+  int ExitStatus() const override { return Runner.ExitStatus(); }
   platform::TAdvanceSystem Runner;
 };
 
@@ -176,7 +178,18 @@ void TMainController::InitApplication() {
     wait.exec();
   };
   windows.Confirm = [this](const std::string& question) { return Env_.Dialogs.Confirm(question); };
-  windows.ShowConvertingDialog = [](bool) {};
+  windows.ShowConvertingDialog = [this](bool visible) {
+    if (!Converting_) return;
+    if (visible) {
+      Converting_->ShowOver(MainForm_.get());
+    } else {
+      Converting_->hide();
+    }
+  };
+  windows.DialogChanged = [this] {
+    if (Converting_) Converting_->Refresh();
+  };
+  windows.ReportError = [this](const std::string& msg) { ShowMsgBox(Env_.Dialogs, msg, kMsgError); };
   windows.EnableMainWindow = [this](bool enabled) { MainForm_->setEnabled(enabled); };
   windows.EndProgram = [this] { Env_.EndProgram(); };
 
@@ -192,6 +205,12 @@ void TMainController::InitApplication() {
     };
   }
   SourceFiles_ = std::make_unique<gui::TSourceFilesUi>(*MainForm_, *Proc_, std::move(sources));
+  Converting_ = std::make_unique<gui::TfrmConverting>(Proc_->Converting);
+  TJobDriver& driver = Proc_->Driver();
+  Converting_->OnStop = [&driver] { driver.btnStop1Click(); };
+  Converting_->OnClose = [&driver] { driver.FormClose(); };
+  connect(&Converting_->tmrChanging, &QTimer::timeout, this, [&driver] { driver.tmrChangingTimer(); });
+  Converting_->tmrChanging.start();
   CreateOptionsDialog();
   if (!CheckCompanionFiles(Env_.AppPath, [this](const std::string& msg, int type) {
         return Env_.Dialogs.ShowAppMessage(msg, type);

@@ -24,6 +24,7 @@ namespace tarquel::gui {
 class TFrmMainForm;
 class TQtDialogs;
 class TSourceFilesUi;
+class TfrmConverting;
 class TfrmOption;
 }  // namespace tarquel::gui
 
@@ -57,6 +58,7 @@ class TMainController : public QObject {
   TCommonLib* CommonLib() { return Lib_.get(); }
   TCustomProc* CustomProc() { return Proc_.get(); }
   gui::TSourceFilesUi* SourceFiles() { return SourceFiles_.get(); }
+  gui::TfrmConverting* Converting() { return Converting_.get(); }
   bool TerminateRequested() const { return TerminateRequested_; }
   // The Options dialog, from the start-up routine on.
   gui::TfrmOption* OptionForm() { return OptionForm_.get(); }
@@ -86,6 +88,7 @@ class TMainController : public QObject {
   std::unique_ptr<TCommonLib> Lib_;
   std::unique_ptr<TCustomProc> Proc_;
   std::unique_ptr<gui::TSourceFilesUi> SourceFiles_;
+  std::unique_ptr<gui::TfrmConverting> Converting_;
   std::unique_ptr<gui::TfrmOption> OptionForm_;  // destroyed before the models it shows
 };
 

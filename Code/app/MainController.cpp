@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QSignalBlocker>
 #include <QTimer>
+#include <QWindow>
 
 #include "AdvanceSystem.h"
 #include "CompanionExports.h"
@@ -24,6 +25,7 @@
 #include "UnitCustomProc.h"
 #include "Unit_Convert.h"
 #include "Unit_Converting.h"
+#include "Unit_Option.h"
 
 namespace tarquel::app {
 
@@ -125,6 +127,7 @@ void TMainController::Wire() {
   connect(f.btnConvert, &QAbstractButton::clicked, this, [this] {
     if (Proc_) Proc_->btnConvertClick();
   });
+  connect(f.btnOptions, &QAbstractButton::clicked, this, [this] { ShowOptions(); });
 }
 
 void TMainController::ShowSettings() {
@@ -211,6 +214,7 @@ void TMainController::InitApplication() {
   Converting_->OnClose = [&driver] { driver.FormClose(); };
   connect(&Converting_->tmrChanging, &QTimer::timeout, this, [&driver] { driver.tmrChangingTimer(); });
   Converting_->tmrChanging.start();
+  CreateOptionsDialog();
   if (!CheckCompanionFiles(Env_.AppPath, [this](const std::string& msg, int type) {
         return Env_.Dialogs.ShowAppMessage(msg, type);
       })) {
@@ -222,6 +226,28 @@ void TMainController::InitApplication() {
   const QString caption = Local(MainCaption(ProductInfo_));
   MainForm_->setWindowTitle(caption);
   MainForm_->lblTitle->setText(caption);
+}
+
+// --- Options dialog ------------------------------------------------------------
+
+void TMainController::CreateOptionsDialog() {
+  OptionForm_ = std::make_unique<gui::TfrmOption>(Proc_->Profiles, Proc_->Options);
+  // A window of its own (the main window's skin is not its look) that stays
+  // above the main window.
+  OptionForm_->winId();
+  if (QWindow* window = OptionForm_->windowHandle()) window->setTransientParent(MainForm_->windowHandle());
+  // Both windows redraw from the one profile model, whichever changed it.
+  Proc_->Profiles.Changes.Subscribe([this] { ShowSettings(); });
+}
+
+void TMainController::ShowOptions() {
+  if (!OptionForm_) return;
+  if (OptionForm_->isVisible()) {
+    OptionForm_->raise();
+    OptionForm_->activateWindow();
+    return;
+  }
+  OptionForm_->show();
 }
 
 void TMainController::FormClose() {

@@ -26,6 +26,7 @@ class TFrmMainForm;
 class TQtDialogs;
 class TSourceFilesUi;
 class TfrmConverting;
+class TfrmOption;
 }  // namespace tarquel::gui
 
 namespace tarquel::app {
@@ -61,6 +62,8 @@ class TMainController : public QObject {
   gui::TSourceFilesUi* SourceFiles() { return SourceFiles_.get(); }
   gui::TfrmConverting* Converting() { return Converting_.get(); }
   bool TerminateRequested() const { return TerminateRequested_; }
+  // The Options dialog, from the start-up routine on.
+  gui::TfrmOption* OptionForm() { return OptionForm_.get(); }
 
   // What the first showing of the main window runs: the splash with the
   // start-up routine, then the selectors, the settings, the profile.
@@ -74,6 +77,11 @@ class TMainController : public QObject {
   void Wire();
   void ShowSettings();  // the window mirrors the models
 
+  // The Options dialog: a second view of the profile model, shown without
+  // blocking the main window.
+  void CreateOptionsDialog();
+  void ShowOptions();
+
   TMainEnvironment Env_;
   RecSoftInfo ProductInfo_;
   bool TerminateRequested_ = false;
@@ -83,6 +91,7 @@ class TMainController : public QObject {
   std::unique_ptr<TCustomProc> Proc_;
   std::unique_ptr<gui::TSourceFilesUi> SourceFiles_;
   std::unique_ptr<gui::TfrmConverting> Converting_;
+  std::unique_ptr<gui::TfrmOption> OptionForm_;  // destroyed before the models it shows
 };
 
 }  // namespace tarquel::app

@@ -13,6 +13,13 @@ for tool in Xvfb xdotool ffmpeg ffprobe; do
   fi
 done
 
+# The program waits until no process named evc.exe or revc.exe is left, by
+# design; another program's encoder would hold this batch.
+if pgrep -x evc.exe >/dev/null || pgrep -x revc.exe >/dev/null; then
+  echo "SKIPPED: another program's evc.exe or revc.exe is running, and a batch waits for it"
+  exit 77
+fi
+
 work=$(mktemp -d)
 xvfb_pid=
 program_pid=

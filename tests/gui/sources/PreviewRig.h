@@ -82,16 +82,20 @@ struct PreviewRig : IPreviewView {
   // A left-button press, drag by `dx` and release on a part of the bar.
   static void Drag(QWidget* part, int dx, const std::function<void()>& beforeRelease = nullptr) {
     const Qt::KeyboardModifiers mods = Qt::NoModifier;
+    // The part follows the mouse while it is dragged: positions are taken
+    // on the screen, from where the press was.
     const QPointF at(part->width() / 2.0, part->height() / 2.0);
-    auto send = [&](QEvent::Type type, QPointF local, Qt::MouseButtons buttons) {
-      QMouseEvent event(type, local, part->mapToGlobal(local), Qt::LeftButton, buttons, mods);
+    const QPointF origin = part->mapToGlobal(at);
+    auto send = [&](QEvent::Type type, qreal offset, Qt::MouseButtons buttons) {
+      const QPointF global = origin + QPointF(offset, 0);
+      QMouseEvent event(type, part->mapFromGlobal(global), global, Qt::LeftButton, buttons, mods);
       QApplication::sendEvent(part, &event);
     };
-    send(QEvent::MouseButtonPress, at, Qt::LeftButton);
-    if (dx != 0) send(QEvent::MouseMove, at + QPointF(dx / 2, 0), Qt::LeftButton);
-    if (dx != 0) send(QEvent::MouseMove, at + QPointF(dx, 0), Qt::LeftButton);
+    send(QEvent::MouseButtonPress, 0, Qt::LeftButton);
+    if (dx != 0) send(QEvent::MouseMove, dx / 2, Qt::LeftButton);
+    if (dx != 0) send(QEvent::MouseMove, dx, Qt::LeftButton);
     if (beforeRelease) beforeRelease();
-    send(QEvent::MouseButtonRelease, at + QPointF(dx, 0), Qt::NoButton);
+    send(QEvent::MouseButtonRelease, dx, Qt::NoButton);
   }
 
   std::string Cell(int column) const { return list.Cell(0, column); }

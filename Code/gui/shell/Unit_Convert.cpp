@@ -148,7 +148,14 @@ TFrmMainForm::TFrmMainForm(QWidget* parent)
 
   tmrClearMemory.setInterval(1000);
   tmrPaintSP.setInterval(10);
-  connect(&tmrPaintSP, &QTimer::timeout, Panel1, &TTrimBarPanel::PaintHandles);
+  // The handles repaint every 10 ms while the window is in use; after a
+  // second without input or change the timer rests, so an idle window
+  // wakes nobody (the bar also follows its geometry whenever the event loop
+  // goes idle). Input wakes it again.
+  connect(&tmrPaintSP, &QTimer::timeout, this, [this] {
+    if (Panel1->PaintHandles()) QuietPaintTicks_ = 0;
+    else if (++QuietPaintTicks_ >= 100) tmrPaintSP.stop();
+  });
   tmrClearMemory.start();
   tmrPaintSP.start();
 
@@ -184,6 +191,20 @@ bool TFrmMainForm::FormKeyDown(int key, Qt::KeyboardModifiers modifiers) {
 }
 
 bool TFrmMainForm::eventFilter(QObject* watched, QEvent* event) {
+  switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::KeyPress:
+    case QEvent::Wheel:
+    case QEvent::Drop:
+      if (auto* widget = qobject_cast<QWidget*>(watched); widget && widget->window() == this) {
+        QuietPaintTicks_ = 0;
+        if (!tmrPaintSP.isActive()) tmrPaintSP.start();
+      }
+      break;
+    default:
+      break;
+  }
   if (event->type() == QEvent::KeyPress) {
     auto* widget = qobject_cast<QWidget*>(watched);
     if (widget && widget->window() == this && isEnabled()) {

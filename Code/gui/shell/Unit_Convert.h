@@ -75,6 +75,7 @@ class TFrmMainForm : public QWidget {
   QPixmap Skin_;
   bool Shown_ = false;
   QPoint DragOffset_;
+  int QuietPaintTicks_ = 0;
   bool Dragging_ = false;
 };
 

@@ -1,5 +1,6 @@
 #include "TrimBarPanel.h"
 
+#include <QAbstractEventDispatcher>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -43,6 +44,9 @@ TTrimBarPanel::TTrimBarPanel(QWidget* parent)
   Splitter1->setCursor(Qt::PointingHandCursor);
   Splitter2->setCursor(Qt::PointingHandCursor);
   LayOut();
+  if (auto* events = QAbstractEventDispatcher::instance(thread())) {
+    connect(events, &QAbstractEventDispatcher::aboutToBlock, this, &TTrimBarPanel::PaintHandles);
+  }
 }
 
 void TTrimBarPanel::SetBar(TTrimBar* bar) {
@@ -64,9 +68,11 @@ void TTrimBarPanel::LayOut() {
   Panel3->setGeometry(x2 + TTrimBar::H2, 0, ShownRight_, h);
 }
 
-void TTrimBarPanel::PaintHandles() {
-  if (!Bar_ || Dragged_) return;
-  if (Bar_->LeftWidth() != ShownLeft_ || Bar_->RightWidth() != ShownRight_) LayOut();
+bool TTrimBarPanel::PaintHandles() {
+  if (!Bar_ || Dragged_) return false;
+  if (Bar_->LeftWidth() == ShownLeft_ && Bar_->RightWidth() == ShownRight_) return false;
+  LayOut();
+  return true;
 }
 
 TShiftState TTrimBarPanel::ShiftStateOf(const QMouseEvent& event) {

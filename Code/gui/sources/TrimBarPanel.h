@@ -24,8 +24,11 @@ class TTrimBarPanel : public QWidget {
   QWidget *Panel2, *Splitter1, *Panel4, *Splitter2, *Panel3;
 
   // tmrPaintSP's tick: brings the parts in line with the bar where its
-  // geometry changed since they were last laid out; nothing else repaints.
-  void PaintHandles();
+  // geometry changed since they were last laid out, and repaints nothing
+  // else; true when it laid them out anew. The panel also runs it whenever
+  // the event loop has nothing more to do, so the bar never lags behind a
+  // handler that moved it.
+  bool PaintHandles();
 
   // The shift state of a mouse event, as the bar's nudge rules read it.
   static TShiftState ShiftStateOf(const QMouseEvent& event);

@@ -25,6 +25,7 @@ TVideoWindow::TVideoWindow(QWidget* parent) : QWidget(parent), Video_(new QVideo
   panLogo->setScaledContents(true);
   panLogo->setAutoFillBackground(true);
   panLogo->setPalette(black);
+  Video_->hide();
 
   HideCursor_.setSingleShot(true);
   HideCursor_.setInterval(kHideCursorMs);
@@ -47,6 +48,9 @@ void TVideoWindow::resizeEvent(QResizeEvent*) {
 }
 
 void TVideoWindow::ShowLogo(bool shown) {
+  // The video may be drawn by a native window, which covers every plain
+  // widget: it is hidden while the logo shows.
+  Video_->setVisible(!shown);
   panLogo->setVisible(shown);
   if (shown) {
     panLogo->raise();

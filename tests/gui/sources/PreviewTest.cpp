@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QSignalSpy>
+#include <QWindow>
 #include <random>
 
 #include "PreviewRig.h"
@@ -145,6 +146,30 @@ TEST(TrimBarPanel, TheRepaintTickFollowsTheBarAndPaintsNothingElse) {
   PreviewRig::WaitFor(nullptr, 20);
   EXPECT_EQ(r.panel->Splitter1->x(), 111);
   EXPECT_GT(paints, 0);
+}
+
+TEST(VideoWindow, TheCursorHidesOverTheVideoAfterThreeSecondsWithoutMovement) {
+  PreviewRig r(false);
+  r.window.show();
+  QCursor::setPos(r.video->mapToGlobal(r.video->rect().center()));
+  r.video->ShowLogo(false);
+  EXPECT_TRUE(r.video->panLogo->isHidden());
+  EXPECT_FALSE(r.video->VideoOutput()->isHidden());
+  PreviewRig::WaitFor(nullptr, 2500);
+  EXPECT_FALSE(r.video->CursorHidden());
+  PreviewRig::WaitFor([&] { return r.video->CursorHidden(); }, 1500);
+  EXPECT_EQ(r.video->cursor().shape(), Qt::BlankCursor);
+
+  // A move shows it again, and the count starts anew.
+  const QPointF at = r.video->rect().center();
+  QMouseEvent move(QEvent::MouseMove, at, r.video->mapToGlobal(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+  QApplication::sendEvent(r.window.windowHandle(), &move);
+  EXPECT_FALSE(r.video->CursorHidden());
+  EXPECT_TRUE(PreviewRig::WaitFor([&] { return r.video->CursorHidden(); }, 3500));
+  // The logo comes back with the cursor.
+  r.video->ShowLogo(true);
+  EXPECT_TRUE(r.video->VideoOutput()->isHidden());
+  EXPECT_FALSE(r.video->CursorHidden());
 }
 
 TEST(PreviewOnRealMedia, PlaysFromTheStartHandleAndPausesAtTheEndMark) {

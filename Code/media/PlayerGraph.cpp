@@ -8,6 +8,7 @@
 #include <QUrl>
 #include <algorithm>
 #include <limits>
+#include <utility>
 
 #include "Errors.h"
 
@@ -119,6 +120,7 @@ std::int32_t TPlayerGraph::Duration() {
 void TPlayerGraph::Run() {
   RequireActive();
   if (!Loaded_) return;  // an empty graph runs with nothing to show
+  SeekWhilePlayingMs_ = -1;
   Player_->play();
   Ticks_.start();
 }
@@ -126,7 +128,11 @@ void TPlayerGraph::Run() {
 void TPlayerGraph::Pause() {
   RequireActive();
   Ticks_.stop();
-  if (Loaded_) Player_->pause();
+  if (!Loaded_) return;
+  Player_->pause();
+  // The backend drops a seek that a pause overtakes: asked again while
+  // paused, it shows the frame there.
+  if (SeekWhilePlayingMs_ >= 0) Player_->setPosition(std::exchange(SeekWhilePlayingMs_, -1));
 }
 
 void TPlayerGraph::Stop() {
@@ -142,7 +148,9 @@ std::int64_t TPlayerGraph::CurrentPosition() {
 
 void TPlayerGraph::SetPositions(std::int64_t current) {
   RequireActive();
-  if (Loaded_) Player_->setPosition(current / 10'000);
+  if (!Loaded_) return;
+  Player_->setPosition(current / 10'000);
+  if (Player_->playbackState() == QMediaPlayer::PlayingState) SeekWhilePlayingMs_ = current / 10'000;
 }
 
 void TPlayerGraph::Tick() {

@@ -54,6 +54,9 @@ class TPlayerGraph final : public QObject, public IPlayerGraph {
   TimerHandler OnTimer_;
   bool Active_ = false;
   bool Loaded_ = false;
+  // A position asked for while playing; a pause that follows at once would
+  // otherwise keep showing the frame from before it.
+  qint64 SeekWhilePlayingMs_ = -1;
 };
 
 }  // namespace tarquel::media

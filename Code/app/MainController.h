@@ -19,7 +19,17 @@ class ISystemServices;
 class IProcessTable;
 class IPreviewPlayback;
 class IOpenFileDialog;
+class TPreviewPlayer;
+class IPreviewView;
 }  // namespace tarquel
+
+namespace tarquel::media {
+class TPlayerGraph;
+}  // namespace tarquel::media
+
+namespace tarquel::platform {
+class TScreenSaverInhibitor;
+}  // namespace tarquel::platform
 
 namespace tarquel::gui {
 class TFrmMainForm;
@@ -61,6 +71,8 @@ class TMainController : public QObject {
   TCustomProc* CustomProc() { return Proc_.get(); }
   gui::TSourceFilesUi* SourceFiles() { return SourceFiles_.get(); }
   gui::TfrmConverting* Converting() { return Converting_.get(); }
+  TPreviewPlayer* Preview() { return Preview_.get(); }
+  media::TPlayerGraph* PlayerGraph() { return PlayerGraph_.get(); }
   bool TerminateRequested() const { return TerminateRequested_; }
   // The Options dialog, from the start-up routine on.
   gui::TfrmOption* OptionForm() { return OptionForm_.get(); }
@@ -86,7 +98,12 @@ class TMainController : public QObject {
   RecSoftInfo ProductInfo_;
   bool TerminateRequested_ = false;
   std::unique_ptr<gui::TFrmMainForm> MainForm_;
-  std::unique_ptr<IPreviewPlayback> Preview_;
+  // The preview: the player graph drawing into the video window, and the
+  // player over it.
+  std::unique_ptr<platform::TScreenSaverInhibitor> ScreenSaver_;
+  std::unique_ptr<media::TPlayerGraph> PlayerGraph_;
+  std::unique_ptr<IPreviewView> PreviewView_;
+  std::unique_ptr<TPreviewPlayer> Preview_;
   std::unique_ptr<TCommonLib> Lib_;
   std::unique_ptr<TCustomProc> Proc_;
   std::unique_ptr<gui::TSourceFilesUi> SourceFiles_;

@@ -157,6 +157,7 @@ void TMainController::FirstShow() {
   MainForm_->setAcceptDrops(true);
   Proc_->Profiles.ApplyProfile();
   ShowSettings();
+  if (!Env_.StartFiles.empty()) SourceFiles_->AddDroppedFiles(Env_.StartFiles);
 }
 
 void TMainController::InitApplication() {
@@ -196,7 +197,9 @@ void TMainController::InitApplication() {
   windows.EnableMainWindow = [this](bool enabled) { MainForm_->setEnabled(enabled); };
   windows.EndProgram = [this] { Env_.EndProgram(); };
 
-  Lib_ = std::make_unique<TCommonLib>(Env_.AppPath, Env_.Processes, Env_.Services, Env_.Dialogs);
+  Lib_ = std::make_unique<TCommonLib>(Env_.AppPath,
+                                      Env_.Data.Settings.empty() ? TDataFolders::Beside(Env_.AppPath) : Env_.Data,
+                                      Env_.Processes, Env_.Services, Env_.Dialogs);
   Preview_ = std::make_unique<TIdlePreview>();
   Proc_ = std::make_unique<TCustomProc>(*Lib_, Env_.Home, Env_.Dialogs, Env_.Dialogs, std::move(windows), *Preview_,
                                         [] { QCoreApplication::processEvents(); });

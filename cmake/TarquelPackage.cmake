@@ -28,13 +28,14 @@ endforeach()
 install(FILES "${desktop_src}/tarquel.svg" DESTINATION "usr/share/icons/hicolor/scalable/apps")
 
 # Debian's documents: compressed reproducibly (no name or time stamp).
-configure_file("${desktop_src}/changelog.in" "${package_work}/changelog" @ONLY)
+configure_file("${desktop_src}/changelog.in" "${package_work}/sources/changelog" @ONLY)
 find_program(GZIP gzip REQUIRED)
 add_custom_command(OUTPUT "${package_work}/changelog.gz" "${package_work}/tarquel.1.gz"
+  COMMAND ${CMAKE_COMMAND} -E copy "${package_work}/sources/changelog" "${package_work}/changelog"
   COMMAND ${GZIP} -9nf "${package_work}/changelog"
   COMMAND ${CMAKE_COMMAND} -E copy "${desktop_src}/tarquel.1" "${package_work}/tarquel.1"
   COMMAND ${GZIP} -9nf "${package_work}/tarquel.1"
-  DEPENDS "${desktop_src}/changelog.in" "${desktop_src}/tarquel.1"
+  DEPENDS "${package_work}/sources/changelog" "${desktop_src}/tarquel.1"
   COMMENT "Compressing the package's documents" VERBATIM)
 add_custom_target(tarquel_package_documents ALL DEPENDS "${package_work}/changelog.gz" "${package_work}/tarquel.1.gz")
 install(FILES "${package_work}/changelog.gz" "${desktop_src}/copyright" DESTINATION "usr/share/doc/tarquel")

@@ -13,6 +13,7 @@ packages=(
   fonts-liberation
   xvfb xauth xdotool
   dbus-daemon
+  dpkg-dev lintian desktop-file-utils appstream
 )
 
 missing=()

@@ -163,6 +163,7 @@ void TMainController::FirstShow() {
   MainForm_->setAcceptDrops(true);
   Proc_->Profiles.ApplyProfile();
   ShowSettings();
+  if (!Env_.StartFiles.empty()) SourceFiles_->AddDroppedFiles(Env_.StartFiles);
 }
 
 void TMainController::InitApplication() {
@@ -202,7 +203,9 @@ void TMainController::InitApplication() {
   windows.EnableMainWindow = [this](bool enabled) { MainForm_->setEnabled(enabled); };
   windows.EndProgram = [this] { Env_.EndProgram(); };
 
-  Lib_ = std::make_unique<TCommonLib>(Env_.AppPath, Env_.Processes, Env_.Services, Env_.Dialogs);
+  Lib_ = std::make_unique<TCommonLib>(Env_.AppPath,
+                                      Env_.Data.Settings.empty() ? TDataFolders::Beside(Env_.AppPath) : Env_.Data,
+                                      Env_.Processes, Env_.Services, Env_.Dialogs);
   const auto processMessages = [] { QCoreApplication::processEvents(); };
   ScreenSaver_ = std::make_unique<platform::TScreenSaverInhibitor>("Tarquel");
   PlayerGraph_ = std::make_unique<media::TPlayerGraph>(MainForm_->DSVideoWindowEx1->VideoOutput());

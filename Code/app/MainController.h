@@ -7,7 +7,9 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "DataFolders.h"
 #include "JobDriver.h"
 #include "MediaGraph.h"
 #include "ProductInfo.h"
@@ -57,6 +59,11 @@ struct TMainEnvironment {
   std::function<void()> ShowCodeErrorForm{};
   MediaGraphFactory MakeProbeGraph{};
   decltype(TJobDriverHost::StartEncoder) StartEncoder{};
+  // Where the settings, the log and the script live; beside the program
+  // when empty.
+  TDataFolders Data{};
+  // Files named on the command line, added after start-up as a drop would.
+  std::vector<std::string> StartFiles{};
 };
 
 class TMainController : public QObject {

@@ -1,7 +1,9 @@
 #include "TarquelApplication.h"
 
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QStandardPaths>
+#include <QUrl>
 
 #include <cstdlib>
 #include <exception>
@@ -16,6 +18,25 @@
 
 namespace tarquel::app {
 
+namespace {
+
+// The files named on the command line (Qt has taken its own options out):
+// absolute paths, as a drop hands them over. A file manager may pass
+// "file:" addresses.
+std::vector<std::string> StartFiles(QStringList arguments) {
+  std::vector<std::string> files;
+  if (!arguments.isEmpty()) arguments.removeFirst();
+  for (const QString& argument : arguments) {
+    const QUrl url(argument);
+    const QString path = url.isLocalFile() ? url.toLocalFile() : argument;
+    if (path.isEmpty()) continue;
+    files.push_back(QFileInfo(path).absoluteFilePath().toLocal8Bit().toStdString());
+  }
+  return files;
+}
+
+}  // namespace
+
 TTarquelApplication::TTarquelApplication(int& argc, char** argv)
     : QApplication(argc, argv),
       Services_(platform::CreateSystemServices()),
@@ -23,8 +44,9 @@ TTarquelApplication::TTarquelApplication(int& argc, char** argv)
       Dialogs_(std::make_unique<gui::TQtDialogs>()) {
   setApplicationName(QStringLiteral("Tarquel"));
   const QByteArray home = qgetenv("HOME");
-  Controller_ = std::make_unique<TMainController>(TMainEnvironment{
-      platform::ExecutableFolder(), home.isEmpty() ? std::string("/") : home.toStdString(),
+  const std::string programFolder = platform::ExecutableFolder();
+  TMainEnvironment env{
+      programFolder, home.isEmpty() ? std::string("/") : home.toStdString(),
       applicationFilePath().toLocal8Bit().toStdString(), *Services_, *Processes_, *Dialogs_,
       [this] {
         // At once: a batch still running is not waited for.
@@ -36,7 +58,10 @@ TTarquelApplication::TTarquelApplication(int& argc, char** argv)
           if (!QStandardPaths::findExecutable(QString::fromLatin1(viewer)).isEmpty()) return true;
         }
         return false;
-      }});
+      }};
+  env.Data = platform::PrepareDataFolders(programFolder);
+  env.StartFiles = StartFiles(arguments());
+  Controller_ = std::make_unique<TMainController>(std::move(env));
 }
 
 TTarquelApplication::~TTarquelApplication() = default;

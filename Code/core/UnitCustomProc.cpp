@@ -5,7 +5,7 @@ namespace tarquel {
 namespace {
 
 TBuildEnvironment BuildEnvironment(TCommonLib& lib, TCustomProc& proc) {
-  return TBuildEnvironment{
+  TBuildEnvironment env{
       lib.AppPath,
       lib.AppFunc,
       lib.FileFunc,
@@ -20,6 +20,8 @@ TBuildEnvironment BuildEnvironment(TCommonLib& lib, TCustomProc& proc) {
       [&proc] { proc.Profiles.ApplyCustomProfile(); },
       [&proc]() -> const TConvertSettings& { return proc.Profiles.Settings; },
       [&proc] { return proc.UserSettings.Settings.OutDir; }};
+  env.ScriptFolder = lib.Data.State;
+  return env;
 }
 
 }  // namespace
@@ -27,7 +29,7 @@ TBuildEnvironment BuildEnvironment(TCommonLib& lib, TCustomProc& proc) {
 TCustomProc::TCustomProc(TCommonLib& lib, std::string homeFolder, INamePrompt& namePrompt,
                          IFolderPicker& folderPicker, TJobDriverHost windows, IPreviewPlayback& player,
                          std::function<void()> processMessages)
-    : Config(lib.AppPath),
+    : Config(lib.Data.Settings),
       UserSettings(Config, std::move(homeFolder), lib.Messages(), folderPicker),
       Profiles(Config, UserSettings, namePrompt, lib.Messages()),
       Options(Profiles),

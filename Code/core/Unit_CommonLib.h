@@ -8,6 +8,7 @@
 #include <string>
 
 #include "ConvertJob.h"
+#include "DataFolders.h"
 #include "Dialogs.h"
 #include "ProcessControl.h"
 #include "SystemServices.h"
@@ -17,12 +18,17 @@ namespace tarquel {
 
 class TCommonLib {
  public:
-  // `appPath` is the program folder with its trailing separator.
+  // `appPath` is the program folder with its trailing separator; `data`
+  // says where the settings, the log and the script live. Without it they
+  // live beside the program.
+  TCommonLib(std::string appPath, TDataFolders data, IProcessTable& processes, ISystemServices& services,
+             IMessageBox& messages);
   TCommonLib(std::string appPath, IProcessTable& processes, ISystemServices& services, IMessageBox& messages);
   TCommonLib(const TCommonLib&) = delete;
   TCommonLib& operator=(const TCommonLib&) = delete;
 
   const std::string AppPath;
+  const TDataFolders Data;
   TConvertParameterStruct ConvertParameter;
   TAppFunc AppFunc;
   TStrFunc StrFunc;

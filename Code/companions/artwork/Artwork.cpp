@@ -265,6 +265,36 @@ QImage DrawSplash() {
   return splash;
 }
 
+QImage DrawAppIcon(int size) {
+  QImage icon(size, size, QImage::Format_ARGB32_Premultiplied);
+  icon.fill(Qt::transparent);
+  QPainter p(&icon);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.scale(size / 256.0, size / 256.0);
+  p.setPen(Qt::NoPen);
+  // A rounded tile in the window's blue.
+  QLinearGradient back(0, 16, 0, 240);
+  back.setColorAt(0, QColor(52, 140, 215));
+  back.setColorAt(1, QColor(20, 48, 80));
+  p.setBrush(back);
+  p.drawRoundedRect(QRectF(16, 16, 224, 224), 40, 40);
+  // A strip of film with its sprocket holes.
+  p.setBrush(QColor(10, 18, 28));
+  p.drawRect(QRectF(16, 64, 224, 128));
+  p.setBrush(QColor(235, 241, 248, 150));
+  for (int i = 0; i < 7; ++i) {
+    p.drawRect(QRectF(28 + i * 30, 72, 16, 12));
+    p.drawRect(QRectF(28 + i * 30, 172, 16, 12));
+  }
+  // The play mark, with an arrow on to the output.
+  p.setBrush(kInk);
+  p.drawPolygon(QPolygonF({QPointF(84, 96), QPointF(84, 160), QPointF(136, 128)}));
+  p.setBrush(QColor(255, 170, 40));
+  p.drawPolygon(QPolygonF({QPointF(148, 116), QPointF(180, 116), QPointF(180, 100), QPointF(212, 128),
+                           QPointF(180, 156), QPointF(180, 140), QPointF(148, 140)}));
+  return icon;
+}
+
 QImage WithTransparency(const QImage& image, const QColor& transparent) {
   QImage out = image.convertToFormat(QImage::Format_ARGB32);
   const QRgb key = transparent.rgb();

@@ -39,6 +39,10 @@ QImage DrawTrimStrip(bool selected);
 // The splash picture, with the product's name on it.
 QImage DrawSplash();
 
+// The program's icon, square with side `size`, drawn on a 256-unit grid
+// (the scalable icon in the desktop data draws the same shapes).
+QImage DrawAppIcon(int size);
+
 // Replaces every pixel of `transparent` by a clear one.
 QImage WithTransparency(const QImage& image, const QColor& transparent);
 

@@ -135,7 +135,7 @@ std::string TCommandBuilder::BuildEncoderCommand(const std::string& source, TCon
   p.OutputExt = MakeOutputExt(perType(Env_.ExtensionsTable));
 
   // The script is written for every source, RealMedia or not.
-  const std::string script = Env_.AppPath + "VideoFile.avs";
+  const std::string script = (Env_.ScriptFolder.empty() ? Env_.AppPath : Env_.ScriptFolder) + "VideoFile.avs";
   {
     std::ofstream out(script, std::ios::binary | std::ios::trunc);
     out << "DirectShowSource(\"" << p.InputFile << "\", fps=29.9700898503294, convertfps=true)\r\n";

@@ -59,6 +59,9 @@ struct TBuildEnvironment {
   const std::array<std::string_view, OutputTypeCount>* TypeParamsTable = &OutputTypeParams;
   const std::array<std::string_view, OutputTypeCount>* FormatsTable = &OutputFormats;
   const std::array<std::string_view, OutputTypeCount>* ExtensionsTable = &OutputExtensions;
+  // Where the script is written, with its trailing separator; the program
+  // folder when empty.
+  std::string ScriptFolder{};
 };
 
 class TCommandBuilder {
@@ -68,7 +71,7 @@ class TCommandBuilder {
   // The command line for `source` (its File Name text); empty when the
   // output type's codec parameters fit no layout. Fills `params` and the
   // job's StartTime and CutLength, creates the output folder, rewrites the
-  // script "VideoFile.avs" in the program folder.
+  // script "VideoFile.avs" in the script folder.
   std::string BuildEncoderCommand(const std::string& source, TConvertParameterStruct& params, TJobState& job);
 
   // The Start Time of the last row naming `source` (letters a to z

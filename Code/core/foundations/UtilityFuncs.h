@@ -16,14 +16,14 @@ inline constexpr char kPathSeparator = '/';
 
 class TAppFunc {
  public:
-  // `appPath` is the program folder with its trailing separator, as the
-  // platform layer finds it. `clock` gives the time stamped on log lines.
+  // `appPath` is the folder of the log with its trailing separator: the
+  // program folder in the portable layout. `clock` gives the time stamped on log lines.
   explicit TAppFunc(std::string appPath, std::function<std::time_t()> clock = nullptr);
 
   const std::string& GetAppPath() const { return AppPath_; }
 
-  // Appends "Brenmoor <date> <time>|<msg>" and CR LF to log.txt in the
-  // program folder, opening and closing the file for every line. Throws
+  // Appends "Brenmoor <date> <time>|<msg>" and CR LF to log.txt in that
+  // folder, opening and closing the file for every line. Throws
   // InOutError when the log cannot be written.
   void WriteLog(std::string_view msg) const;
 

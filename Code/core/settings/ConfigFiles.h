@@ -1,4 +1,5 @@
-// The settings files in the Config folder beside the executable. Every
+// The settings files in the Config folder (beside the executable in the
+// portable layout, else in the user's settings folder). Every
 // access opens its own store, reads or writes, and lets it go again.
 #pragma once
 
@@ -14,8 +15,9 @@ inline constexpr std::string_view kUserProfileCountFile = "UserProfileCount.ini"
 
 class TConfigFiles {
  public:
-  // `appPath` is the program folder with its trailing separator.
-  explicit TConfigFiles(std::string appPath) : AppPath_(std::move(appPath)) {}
+  // `settingsFolder` holds the Config folder and ends with the separator:
+  // the program folder in the portable layout.
+  explicit TConfigFiles(std::string settingsFolder) : AppPath_(std::move(settingsFolder)) {}
 
   // The full path of a file in the Config folder.
   std::string FileName(std::string_view name) const;

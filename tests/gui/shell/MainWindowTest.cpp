@@ -20,6 +20,7 @@
 #include "MainController.h"
 #include "ProductInfo.h"
 #include "ShellFixture.h"
+#include "SourceDoubles.h"
 #include "UnitCustomProc.h"
 #include "Unit_Convert.h"
 
@@ -130,6 +131,29 @@ TEST_F(Shell, ClosingSavesTheSettingsAndEndsTheProgram) {
   EXPECT_EQ(ends_, 1);
   EXPECT_EQ(test::ReadFile(dir_.File("Config/UserSettings.ini")),
             "\r\n[USRInfo]\r\nSHWDDir=0\r\nSHUTDOWN=1\r\nOutDir=" + dir_.File("home") + "/Tarquel\r\n");
+}
+
+// Files named on the command line arrive after start-up as a drop; the
+// settings go to the data folders handed in, not beside the program.
+TEST_F(Shell, StartFilesAreAddedAfterStartUpAndSettingsGoToTheDataFolders) {
+  MakeProgramFolder({"Res.dll", "Form.dll"});
+  test::WriteFile(dir_.File("a.avi"), "media");
+  std::filesystem::create_directories(dir_.File("cfg/Config"));
+  std::filesystem::create_directories(dir_.File("state"));
+  app::TMainEnvironment env = Environment();
+  env.MakeProbeGraph = [this] {
+    return std::make_unique<test::FakeProbeGraph>(std::map<std::string, std::int32_t>{{dir_.File("a.avi"), 100'000}});
+  };
+  env.StartFiles = {dir_.File("a.avi")};
+  env.Data = {dir_.File("cfg") + "/", dir_.File("state") + "/"};
+  auto c = Controller(std::move(env));
+  c->FirstShow();
+  const TSourceList& list = c->CustomProc()->SourceList;
+  ASSERT_EQ(list.Count(), 1);
+  EXPECT_EQ(list.Cell(0, dxtrlSourceFileName), dir_.File("a.avi"));
+  c->MainForm().close();
+  EXPECT_TRUE(std::filesystem::exists(dir_.File("cfg/Config/UserSettings.ini")));
+  EXPECT_FALSE(std::filesystem::exists(dir_.File("Config/UserSettings.ini")));
 }
 
 TEST(ProductInfo, ComesFromResDllAndTheExecutablesVersion) {

@@ -35,8 +35,9 @@ void ShowSelector(QComboBox* combo, const TSettingSelector& model) {
 
 // A started encoder: its runner thread, released (joined) with it.
 struct EncoderRun : IEncoderRun {
-  EncoderRun(const std::string& command, std::function<void(const std::string&)> onChunk, std::function<void()> done)
-      : Runner(command, std::move(onChunk), nullptr, [done = std::move(done)](bool) { done(); }) {
+  EncoderRun(const std::string& encoder, const std::string& command, std::function<void(const std::string&)> onChunk,
+             std::function<void()> done)
+      : Runner(command, std::move(onChunk), nullptr, [done = std::move(done)](bool) { done(); }, encoder) {
     Runner.Start();
   }
   platform::TAdvanceSystem Runner;
@@ -127,9 +128,10 @@ void TMainController::FirstShow() {
 
 void TMainController::InitApplication() {
   TJobDriverHost windows;
-  windows.StartEncoder = [](const std::string& command, std::function<void(const std::string&)> onChunk,
+  windows.StartEncoder = [](const std::string& encoder, const std::string& command,
+                            std::function<void(const std::string&)> onChunk,
                             std::function<void()> done) -> std::unique_ptr<IEncoderRun> {
-    return std::make_unique<EncoderRun>(command, std::move(onChunk), std::move(done));
+    return std::make_unique<EncoderRun>(encoder, command, std::move(onChunk), std::move(done));
   };
   // Called from the runner's thread: a queued call never waits for the GUI.
   windows.PostToGui = [this](std::function<void()> work) {

@@ -3,13 +3,17 @@
 namespace tarquel::platform {
 
 TAdvanceSystem::TAdvanceSystem(std::string commandLine, ChunkCallback onChunk, RunProcess runProcess,
-                               FinishedCallback onFinished)
+                               FinishedCallback onFinished, std::string programPath)
     : CommandLine(std::move(commandLine)),
       OnChunk(std::move(onChunk)),
       RunProcess_(std::move(runProcess)),
       OnFinished_(std::move(onFinished)) {
   if (!RunProcess_) {
-    RunProcess_ = [](const std::string& line, const ChunkCallback& chunk) { return RunEncoderProcess(line, chunk); };
+    RunProcess_ = [programPath = std::move(programPath)](const std::string& line, const ChunkCallback& chunk) {
+      EncoderRunOptions options;
+      options.programPath = programPath;
+      return RunEncoderProcess(line, chunk, options);
+    };
   }
 }
 

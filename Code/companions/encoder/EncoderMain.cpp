@@ -11,6 +11,7 @@ extern "C" {
 #include <iterator>
 
 #include "AvsScript.h"
+#include "RegularFiles.h"
 #include "Transcoder.h"
 
 namespace tarquel::encoder {
@@ -47,6 +48,10 @@ int RunEncoder(EncoderKind kind, int argc, char** argv) {
 
   TranscodeJob job{*options, options->input, std::nullopt};
   if (kind == EncoderKind::Script) {
+    // A FIFO or device named like a script would hold the encoder forever.
+    if (const std::string problem = media::RegularFileProblem(options->input); !problem.empty()) {
+      return Refuse(program, problem);
+    }
     std::ifstream in(options->input, std::ios::binary);
     if (!in) return Refuse(program, "cannot read the script " + options->input);
     const std::string text((std::istreambuf_iterator<char>(in)), {});

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "AvsScript.h"
+#include "EncoderMain.h"
 #include "StatusLine.h"
 #include "TextFormats.h"
 
@@ -68,6 +69,10 @@ TEST(EncoderOptions, RefusesBadCommandLinesWithOneClearLine) {
     EXPECT_FALSE(ParseEncoderOptions(Words(c.line), error)) << c.line;
     EXPECT_EQ(error, c.error) << c.line;
   }
+  // Whatever a value holds, the error stays one line without "=".
+  std::string error;
+  EXPECT_FALSE(ParseEncoderOptions({"-i", "in.avi", "-b", "7\r\nframe=1", "out.mp4"}, error));
+  EXPECT_EQ(ErrorLine("evc.exe", error), "evc.exe: bad value '7  frame:1' for option -b\n");
 }
 
 TEST(EncoderOptions, StartTimes) {

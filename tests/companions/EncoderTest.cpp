@@ -274,6 +274,7 @@ TEST_F(Encoder, BadInputsFailWithOneClearLineAndLoseNothing) {
       {{"-y", "-i", Src("noisy.mp4"), "-vcodec", "mpeg4"}, "o9.mp3", "cannot hold"},
       {{"-i", Src("noisy.mp4")}, "taken.mp4", "already exists"},
       {{"-y", "-i", Src("noisy.mp4")}, "no such folder/o10.mp4", "cannot create"},
+      {{"-y", "-i", Src("missing\nframe=1.avi")}, "o11.mp4", "cannot open"},
   };
   for (const auto& c : cases) {
     std::vector<std::string> args = {kEvc};

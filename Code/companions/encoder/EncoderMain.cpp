@@ -20,11 +20,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// One line of error text. The progress reader splits status lines at "=",
-// so no other text may contain one.
 int Refuse(const char* program, std::string text) {
-  std::replace(text.begin(), text.end(), '=', ':');
-  std::fprintf(stderr, "%s: %s\n", program, text.c_str());
+  std::fputs(ErrorLine(program, std::move(text)).c_str(), stderr);
   std::fflush(stderr);
   return 1;
 }
@@ -36,6 +33,14 @@ bool SameFile(const std::string& a, const std::string& b) {
 }
 
 }  // namespace
+
+std::string ErrorLine(const char* program, std::string text) {
+  for (char& c : text) {
+    if (c == '=') c = ':';
+    if (static_cast<unsigned char>(c) < ' ' || c == 0x7F) c = ' ';
+  }
+  return std::string(program) + ": " + text + "\n";
+}
 
 int RunEncoder(EncoderKind kind, int argc, char** argv) {
   const char* program = kind == EncoderKind::Media ? "evc.exe" : "revc.exe";

@@ -55,6 +55,9 @@ StatFields ReadStat(const std::string& folder) {
   return fields;
 }
 
+// The image name: the kernel's short name, completed from the executable's
+// path (or, where that link is not ours to read, from argv[0]) when the
+// kernel has cut it.
 std::string ImageName(const std::string& folder) {
   std::string comm = ReadSmallFile(folder + "/comm");
   if (!comm.empty() && comm.back() == '\n') comm.pop_back();

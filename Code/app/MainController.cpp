@@ -16,9 +16,14 @@
 #include "ImageButton.h"
 #include "JpegImage.h"
 #include "QtDialogs.h"
+#include "Errors.h"
+#include "CodeErrorForm.h"
 #include "ExternalLinks.h"
+#include "ProbeGraph.h"
+#include "SourceFilesUi.h"
 #include "UnitCustomProc.h"
 #include "Unit_Convert.h"
+#include "Unit_Converting.h"
 
 namespace tarquel::app {
 
@@ -40,7 +45,33 @@ struct EncoderRun : IEncoderRun {
       : Runner(command, std::move(onChunk), nullptr, [done = std::move(done)](bool) { done(); }, encoder) {
     Runner.Start();
   }
+  int ExitStatus() const override { return Runner.ExitStatus(); }
   platform::TAdvanceSystem Runner;
+};
+
+// The preview until the player has its widgets: nothing is ever loaded.
+class TIdlePreview : public IPreviewPlayback {
+ public:
+  const std::string& LoadedFile() const override { return Loaded_; }
+  void StopPlayback() override {}
+  IPlayerGraph& PlayerGraph() override { return Graph_; }
+
+ private:
+  struct TNoGraph : IPlayerGraph {
+    bool Active() const override { return false; }
+    void SetActive(bool) override {}
+    void ClearGraph() override {}
+    int RenderFile(const std::string&) override { throw MediaGraphError("no player"); }
+    std::int32_t Duration() override { return 0; }
+    void Run() override {}
+    void Pause() override {}
+    void Stop() override {}
+    std::int64_t CurrentPosition() override { return 0; }
+    void SetPositions(std::int64_t) override {}
+    void SetOnTimer(TimerHandler) override {}
+  };
+  std::string Loaded_;
+  TNoGraph Graph_;
 };
 
 }  // namespace
@@ -146,12 +177,39 @@ void TMainController::InitApplication() {
     wait.exec();
   };
   windows.Confirm = [this](const std::string& question) { return Env_.Dialogs.Confirm(question); };
-  windows.ShowConvertingDialog = [](bool) {};
+  windows.ShowConvertingDialog = [this](bool visible) {
+    if (!Converting_) return;
+    if (visible) {
+      Converting_->ShowOver(MainForm_.get());
+    } else {
+      Converting_->hide();
+    }
+  };
+  windows.DialogChanged = [this] {
+    if (Converting_) Converting_->Refresh();
+  };
+  windows.ReportError = [this](const std::string& msg) { ShowMsgBox(Env_.Dialogs, msg, kMsgError); };
   windows.EnableMainWindow = [this](bool enabled) { MainForm_->setEnabled(enabled); };
   windows.EndProgram = [this] { Env_.EndProgram(); };
 
   Lib_ = std::make_unique<TCommonLib>(Env_.AppPath, Env_.Processes, Env_.Services, Env_.Dialogs);
-  Proc_ = std::make_unique<TCustomProc>(*Lib_, Env_.Home, Env_.Dialogs, Env_.Dialogs, std::move(windows));
+  Preview_ = std::make_unique<TIdlePreview>();
+  Proc_ = std::make_unique<TCustomProc>(*Lib_, Env_.Home, Env_.Dialogs, Env_.Dialogs, std::move(windows), *Preview_,
+                                        [] { QCoreApplication::processEvents(); });
+  gui::TSourceFilesUi::TServices sources{Env_.MakeProbeGraph ? Env_.MakeProbeGraph : media::MakeProbeGraph,
+                                         Env_.ShowCodeErrorForm, Env_.OpenDialog};
+  if (!sources.ShowCodeErrorForm) {
+    sources.ShowCodeErrorForm = [this] {
+      gui::ShowCodeErrorForm(MainForm_.get(), [this] { Env_.Services.OpenInBrowser(kCodecDownloadAddress); });
+    };
+  }
+  SourceFiles_ = std::make_unique<gui::TSourceFilesUi>(*MainForm_, *Proc_, std::move(sources));
+  Converting_ = std::make_unique<gui::TfrmConverting>(Proc_->Converting);
+  TJobDriver& driver = Proc_->Driver();
+  Converting_->OnStop = [&driver] { driver.btnStop1Click(); };
+  Converting_->OnClose = [&driver] { driver.FormClose(); };
+  connect(&Converting_->tmrChanging, &QTimer::timeout, this, [&driver] { driver.tmrChangingTimer(); });
+  Converting_->tmrChanging.start();
   if (!CheckCompanionFiles(Env_.AppPath, [this](const std::string& msg, int type) {
         return Env_.Dialogs.ShowAppMessage(msg, type);
       })) {

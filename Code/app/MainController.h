@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "MediaGraph.h"
 #include "ProductInfo.h"
 
 namespace tarquel {
@@ -15,11 +16,15 @@ class TCommonLib;
 class TCustomProc;
 class ISystemServices;
 class IProcessTable;
+class IPreviewPlayback;
+class IOpenFileDialog;
 }  // namespace tarquel
 
 namespace tarquel::gui {
 class TFrmMainForm;
 class TQtDialogs;
+class TSourceFilesUi;
+class TfrmConverting;
 }  // namespace tarquel::gui
 
 namespace tarquel::app {
@@ -35,6 +40,10 @@ struct TMainEnvironment {
   std::function<void()> EndProgram;
   // Whether a viewer for the CHM help is installed.
   std::function<bool()> ChmViewerInstalled;
+  // Stand-ins for tests; when empty, the program's own dialogs and probe.
+  IOpenFileDialog* OpenDialog = nullptr;
+  std::function<void()> ShowCodeErrorForm{};
+  MediaGraphFactory MakeProbeGraph{};
 };
 
 class TMainController : public QObject {
@@ -47,6 +56,8 @@ class TMainController : public QObject {
   // The application-wide objects, from the start-up routine on.
   TCommonLib* CommonLib() { return Lib_.get(); }
   TCustomProc* CustomProc() { return Proc_.get(); }
+  gui::TSourceFilesUi* SourceFiles() { return SourceFiles_.get(); }
+  gui::TfrmConverting* Converting() { return Converting_.get(); }
   bool TerminateRequested() const { return TerminateRequested_; }
 
   // What the first showing of the main window runs: the splash with the
@@ -65,8 +76,11 @@ class TMainController : public QObject {
   RecSoftInfo ProductInfo_;
   bool TerminateRequested_ = false;
   std::unique_ptr<gui::TFrmMainForm> MainForm_;
+  std::unique_ptr<IPreviewPlayback> Preview_;
   std::unique_ptr<TCommonLib> Lib_;
   std::unique_ptr<TCustomProc> Proc_;
+  std::unique_ptr<gui::TSourceFilesUi> SourceFiles_;
+  std::unique_ptr<gui::TfrmConverting> Converting_;
 };
 
 }  // namespace tarquel::app

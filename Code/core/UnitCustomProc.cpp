@@ -27,11 +27,14 @@ TBuildEnvironment BuildEnvironment(TCommonLib& lib, TCustomProc& proc) {
 }  // namespace
 
 TCustomProc::TCustomProc(TCommonLib& lib, std::string homeFolder, INamePrompt& namePrompt,
-                         IFolderPicker& folderPicker, TJobDriverHost windows)
+                         IFolderPicker& folderPicker, TJobDriverHost windows, IPreviewPlayback& player,
+                         std::function<void()> processMessages)
     : Config(lib.AppPath),
       UserSettings(Config, std::move(homeFolder), lib.Messages(), folderPicker),
       Profiles(Config, UserSettings, namePrompt, lib.Messages()),
       Options(Profiles),
+      TrimBar(SourceList, player, std::move(processMessages)),
+      SourceEvents(SourceList, TrimBar, player),
       Lib_(lib),
       Builder_(BuildEnvironment(lib, *this)) {
   // Writes cut short by an earlier crash leave temporary files behind.

@@ -3,6 +3,7 @@
 // them the program's shared objects.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -13,6 +14,8 @@
 #include "OptionsDialogModel.h"
 #include "ProfileModel.h"
 #include "SourceList.h"
+#include "SourceListEvents.h"
+#include "TrimBar.h"
 #include "Unit_CommonLib.h"
 #include "UserSettings.h"
 
@@ -22,9 +25,10 @@ class TCustomProc {
  public:
   // `windows` carries what the batch needs of the windows and the event
   // loop; the source list, the builder and the message boxes are filled
-  // in here.
+  // in here. `player` is the preview the trim bar and the list's handlers
+  // stop and seek; `processMessages` lets pending window events run.
   TCustomProc(TCommonLib& lib, std::string homeFolder, INamePrompt& namePrompt, IFolderPicker& folderPicker,
-              TJobDriverHost windows);
+              TJobDriverHost windows, IPreviewPlayback& player, std::function<void()> processMessages = nullptr);
   TCustomProc(const TCustomProc&) = delete;
   TCustomProc& operator=(const TCustomProc&) = delete;
 
@@ -33,6 +37,8 @@ class TCustomProc {
   TProfileModel Profiles;
   TOptionsDialogModel Options;
   TSourceList SourceList;
+  TTrimBar TrimBar;
+  TSourceListEvents SourceEvents;
   TConvertingModel Converting;
   TJobState Job;
 

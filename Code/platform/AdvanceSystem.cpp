@@ -8,10 +8,18 @@ TAdvanceSystem::TAdvanceSystem(std::string commandLine, ChunkCallback onChunk, R
       OnChunk(std::move(onChunk)),
       RunProcess_(std::move(runProcess)),
       OnFinished_(std::move(onFinished)) {
-  if (!RunProcess_) {
-    RunProcess_ = [programPath = std::move(programPath)](const std::string& line, const ChunkCallback& chunk) {
+  if (RunProcess_) {
+    // A body of the caller's tells only whether it started.
+    RunProcess_ = [body = std::move(RunProcess_), this](const std::string& line, const ChunkCallback& chunk) {
+      const bool started = body(line, chunk);
+      ExitStatus_ = started ? 0 : -1;
+      return started;
+    };
+  } else {
+    RunProcess_ = [this, programPath = std::move(programPath)](const std::string& line, const ChunkCallback& chunk) {
       EncoderRunOptions options;
       options.programPath = programPath;
+      options.exitStatus = &ExitStatus_;
       return RunEncoderProcess(line, chunk, options);
     };
   }

@@ -15,7 +15,8 @@ namespace tarquel::platform {
 
 class TAdvanceSystem {
  public:
-  // What the body runs; RunEncoderProcess unless a test hands in another.
+  // What the body runs; RunEncoderProcess unless a test hands in another
+  // (whose run then counts as a success when it started).
   using RunProcess = std::function<bool(const std::string& commandLine, const ChunkCallback& onChunk)>;
   // Called on the worker thread right before the body returns, with the
   // run's result (false: the encoder could not be started).
@@ -35,6 +36,10 @@ class TAdvanceSystem {
   void Start();
   // True once the body has returned.
   bool Finished() const { return Finished_.load(std::memory_order_acquire); }
+  // How the encoder ended (its exit code, or 128 plus the signal that ended
+  // it); -1 when it did not start. Read it from
+  // the finished callback or once Finished() holds.
+  int ExitStatus() const { return ExitStatus_; }
 
   const std::string CommandLine;
   const ChunkCallback OnChunk;
@@ -43,6 +48,7 @@ class TAdvanceSystem {
   void Execute();
 
   RunProcess RunProcess_;
+  int ExitStatus_ = -1;
   FinishedCallback OnFinished_;
   std::atomic<bool> Finished_{false};
   std::thread Thread_;

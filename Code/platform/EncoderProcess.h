@@ -25,6 +25,9 @@ struct EncoderRunOptions {
   std::string programPath;
   // The pause after each delivered chunk; it ends early when the child exits.
   std::chrono::milliseconds chunkPause{500};
+  // Receives how the child ended: its exit code, or 128 plus the number of
+  // the signal that ended it. Untouched when the child could not be started.
+  int* exitStatus = nullptr;
 };
 
 // Starts the command (no shell is involved: the line is split by the

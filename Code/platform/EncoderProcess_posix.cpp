@@ -76,9 +76,15 @@ class Child {
     if (Reaped_) return true;
     int status = 0;
     const pid_t r = ::waitpid(Pid_, &status, WNOHANG);
+    if (r == Pid_) {
+      Status_ = WIFEXITED(status) ? WEXITSTATUS(status) : WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
+    }
     if (r == Pid_ || (r < 0 && errno == ECHILD)) Reaped_ = true;
     return Reaped_;
   }
+
+  // How the child ended, once Exited() said so; -1 when unknown.
+  int Status() const { return Status_; }
 
   // Waits until the child ends or `fd` has something to read (fd < 0: only
   // the end), at most `timeout`. Where the system gives no process
@@ -109,6 +115,7 @@ class Child {
   pid_t Pid_;
   PosixFd ExitFd_;
   bool Reaped_ = false;
+  int Status_ = -1;
 };
 
 // The program and its arguments; an empty program when the line does not
@@ -212,6 +219,7 @@ bool RunEncoderProcess(const std::string& commandLine, const ChunkCallback& call
     }
     if (exited) break;
   }
+  if (options.exitStatus) *options.exitStatus = child.Status();
   return true;
 }
 

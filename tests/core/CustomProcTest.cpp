@@ -8,6 +8,7 @@
 
 #include "ServiceDoubles.h"
 #include "SettingsFixture.h"
+#include "SourceDoubles.h"
 
 namespace tarquel {
 namespace {
@@ -22,7 +23,8 @@ TEST_F(CustomProc, StartUpSettingsAndARowGiveTheCommandLine) {
   test::NoProcesses processes;
   test::RecordingServices services;
   TCommonLib lib(dir.Folder(), processes, services, dialogs);
-  TCustomProc proc(lib, Home(), dialogs, dialogs, TJobDriverHost{});
+  test::FakePlayback player;
+  TCustomProc proc(lib, Home(), dialogs, dialogs, TJobDriverHost{}, player);
   EXPECT_FALSE(std::filesystem::exists(stale)) << "start-up clears what a crash left";
   proc.Profiles.FillAllSelectors();
   proc.Profiles.ApplyProfile();

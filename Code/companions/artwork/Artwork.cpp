@@ -138,6 +138,24 @@ QImage DrawSkin() {
   return skin;
 }
 
+QImage DrawConvertingSkin(QSize size) {
+  QImage skin(size, QImage::Format_RGB32);
+  QPainter p(&skin);
+  QLinearGradient body(0, 0, 0, size.height());
+  body.setColorAt(0, QColor(24, 38, 56));
+  body.setColorAt(1, QColor(12, 20, 31));
+  p.fillRect(skin.rect(), body);
+  p.setRenderHint(QPainter::Antialiasing);
+  QLinearGradient band(0, 0, size.width(), 0);
+  band.setColorAt(0, kAccent);
+  band.setColorAt(1, QColor(24, 66, 110));
+  QPainterPath top;
+  top.addRoundedRect(QRectF(4, 4, size.width() - 8, 30), 8, 8);
+  p.fillPath(top, band);
+  Panel(p, QRect(4, 40, size.width() - 8, size.height() - 66));
+  return skin;
+}
+
 QImage DrawButton(Glyph glyph, ButtonState state, QSize size, const QString& caption) {
   QImage shape(size, QImage::Format_ARGB32_Premultiplied);
   shape.fill(Qt::transparent);

@@ -24,6 +24,9 @@ enum class Glyph {
 // A button picture of the given size; text buttons show `caption`.
 QImage DrawButton(Glyph glyph, ButtonState state, QSize size, const QString& caption = QString());
 
+// The Converting dialog's background at `size`, in the main window's style.
+QImage DrawConvertingSkin(QSize size);
+
 // The picture the idle video window shows.
 QImage DrawLogo(QSize size);
 

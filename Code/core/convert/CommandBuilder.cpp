@@ -172,6 +172,7 @@ std::string TCommandBuilder::BuildEncoderCommand(const std::string& source, TCon
   }
 
   const std::string output = Env_.Files.GetUniqueFileName(p.OutputDir + p.OutputName + p.OutputExt);
+  p.OutputFile = output;
   std::string command = p.Encoder + " -y -i " + QuotedPath(p.InputFile) + p.TypeParams;
   for (const std::string* fragment : fragments) command += *fragment;
   command += " " + QuotedPath(output);

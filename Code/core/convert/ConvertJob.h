@@ -25,6 +25,7 @@ struct TConvertParameterStruct {
   std::string OutputDir;   // ends with the path separator
   std::string OutputName;  // base name of the source
   std::string OutputExt;   // with its dot
+  std::string OutputFile;  // the free output path chosen for the current file
 };
 
 // The job state of the running batch.

@@ -1,10 +1,34 @@
 #include "JobDriver.h"
 
+#include <system_error>
+
 #include "ProcessControl.h"
 #include "SystemServices.h"
 #include "UtilityFuncs.h"
 
 namespace tarquel {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The last line of encoder output that holds anything but blanks; status
+// lines end in a carriage return, messages in a line feed.
+std::string LastLineOf(const std::string& text) {
+  std::size_t end = text.size();
+  while (end > 0) {
+    const std::size_t start = text.find_last_of("\r\n", end - 1);
+    const std::size_t from = start == std::string::npos ? 0 : start + 1;
+    std::string line = text.substr(from, end - from);
+    const auto first = line.find_first_not_of(" \t");
+    if (first != std::string::npos) return line.substr(first, line.find_last_not_of(" \t") - first + 1);
+    if (start == std::string::npos) break;
+    end = start;
+  }
+  return {};
+}
+
+}  // namespace
 
 TJobDriver::TJobDriver(TJobDriverHost host, const TAppFunc& log, IProcessTable& processes, ISystemServices& services,
                        TConvertParameterStruct& params, TJobState& job, TConvertingModel& dialog)
@@ -25,6 +49,7 @@ void TJobDriver::ConvertCheckedFiles() {
   if (Running()) return;
   Job_.DoneCount = 0;
   Job_.TotalCount = 0;
+  Failures_.clear();
   const int rows = Host_.RowCount();
   for (int row = 0; row < rows; ++row) {
     if (Host_.RowCheck(row) == "True") ++Job_.TotalCount;
@@ -49,7 +74,9 @@ void TJobDriver::NextRow() {
   }
   State_ = State::Encoding;
   try {
-    Job_.Command = Host_.BuildEncoderCommand(Host_.RowFileName(Job_.RowIndex));
+    CurrentSource_ = Host_.RowFileName(Job_.RowIndex);
+    Params_.OutputFile.clear();
+    Job_.Command = Host_.BuildEncoderCommand(CurrentSource_);
     Log_.WriteLog("parameter: " + Job_.Command);
   } catch (...) {
     // The batch cannot go on (the script or the log cannot be written, a
@@ -58,6 +85,11 @@ void TJobDriver::NextRow() {
     AbortBatch();
     throw;
   }
+  LastChunk_.clear();
+  CurrentStopped_ = false;
+  std::error_code error;
+  OutputExisted_ = !Params_.OutputFile.empty() && fs::exists(fs::symlink_status(Params_.OutputFile, error));
+  BuiltAt_ = fs::file_time_type::clock::now();
   Job_.RefreshCount = 0;
   Dialog_.ProgressBar1.SetPosition(0);
   if (!Dialog_.Visible) Dialog_.FormShow(Params_, Job_);
@@ -74,20 +106,29 @@ void TJobDriver::NextRow() {
   };
   // Both callbacks run on the runner's thread and only hand over.
   Runner_ = Host_.StartEncoder(
-      Params_.Encoder, Job_.Command, [this, post, file](const std::string& chunk) { post([this, file, chunk] { Deliver(file, chunk); }); },
+      Params_.Encoder, Job_.Command,
+      [this, post, file](const std::string& chunk) { post([this, file, chunk] { Deliver(file, chunk); }); },
       [this, post, file] { post([this, file] { RunnerFinished(file); }); });
   if (!Runner_) RunnerFinished(file);
 }
 
 void TJobDriver::Deliver(unsigned long long file, const std::string& chunk) {
   if (file != File_ || State_ == State::Idle) return;
+  if (!chunk.empty()) LastChunk_ = chunk;
   Dialog_.OnEncoderOutput(chunk, Params_, Job_);
   if (Host_.DialogChanged) Host_.DialogChanged();
 }
 
 void TJobDriver::RunnerFinished(unsigned long long file) {
   if (file != File_ || State_ != State::Encoding) return;
+  const int status = Runner_ ? Runner_->ExitStatus() : -1;
   Runner_.reset();  // its thread has returned; this only joins it
+  if (status != 0 || CurrentStopped_) RemovePartialOutput();
+  if (status != 0 && !CurrentStopped_) {
+    std::string line = LastLineOf(LastChunk_);
+    if (line.empty()) line = status < 0 ? "The encoder could not be started." : "The encoder gave no reason.";
+    Failures_.push_back({CurrentSource_, std::move(line)});
+  }
   State_ = State::WaitingForProcesses;
   PollProcesses(file);
 }
@@ -116,8 +157,31 @@ void TJobDriver::FileDone() {
   NextRow();
 }
 
+void TJobDriver::RemovePartialOutput() const {
+  // Only a regular file at the name chosen for this file, which was free
+  // when it was chosen and has been written since.
+  if (Params_.OutputFile.empty() || OutputExisted_) return;
+  std::error_code error;
+  const fs::path output = Params_.OutputFile;
+  if (!fs::is_regular_file(fs::symlink_status(output, error))) return;
+  const auto written = fs::last_write_time(output, error);
+  // File times are kept coarser than the clock reads: allow a second.
+  if (error || written + std::chrono::seconds(1) < BuiltAt_) return;
+  fs::remove(output, error);
+}
+
+std::string TJobDriver::FailureReport() const {
+  if (Failures_.empty()) return {};
+  std::string report = Failures_.size() == 1 ? "This file could not be converted:\n" : "These files could not be converted:\n";
+  for (const TFailedFile& failed : Failures_) report += "\n" + failed.Source + "\n    " + failed.LastLine + "\n";
+  return report;
+}
+
 void TJobDriver::EndOfBatch() {
   State_ = State::Ending;
+  for (const TFailedFile& failed : Failures_) Log_.WriteLog("Convert failed: " + failed.Source + " | " + failed.LastLine);
+  const std::string report = FailureReport();
+  Failures_.clear();
   if (!Job_.Stopped) {
     if (Host_.ShowOutputDirectory()) Services_.ExploreFolder(Params_.OutputDir);
     if (Host_.Shutdown()) {
@@ -129,6 +193,8 @@ void TJobDriver::EndOfBatch() {
     }
   }
   AbortBatch();
+  // Told once the windows are usable again.
+  if (!report.empty() && Host_.ReportError) Host_.ReportError(report);
 }
 
 void TJobDriver::AbortBatch() {
@@ -144,6 +210,7 @@ void TJobDriver::AbortBatch() {
 void TJobDriver::btnStop1Click() {
   if (!Host_.Confirm("Are you sure you want to stop the work ? ")) return;
   Job_.Stopped = true;
+  CurrentStopped_ = true;
   Dialog_.Visible = false;
   Host_.ShowConvertingDialog(false);
   Host_.EnableMainWindow(true);
@@ -156,6 +223,7 @@ void TJobDriver::btnStop1Click() {
 
 void TJobDriver::FormClose() {
   if (!Host_.Confirm("Are you sure to stop processing ?")) return;
+  CurrentStopped_ = true;
   Dialog_.Visible = false;
   Host_.ShowConvertingDialog(false);
   Host_.EnableMainWindow(true);

@@ -4,9 +4,11 @@
 #pragma once
 
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "ConvertJob.h"
 #include "ConvertingDialog.h"
@@ -21,6 +23,9 @@ class ISystemServices;
 class IEncoderRun {
  public:
   virtual ~IEncoderRun() = default;
+  // How the encoder ended, once it has: 0 for success; anything else is a
+  // failure (-1: it could not be started).
+  virtual int ExitStatus() const { return 0; }
 };
 
 // Everything the driver reaches outside itself.
@@ -46,8 +51,9 @@ struct TJobDriverHost {
   std::function<void(std::chrono::milliseconds delay, std::function<void()> work)> After;
   // Pauses while the windows stay alive (between kill attempts).
   std::function<void(std::chrono::milliseconds)> PauseHandlingEvents;
-  // Message boxes: a warning, and a Yes/No question (true for Yes).
+  // Message boxes: a warning, an error, and a Yes/No question (true for Yes).
   std::function<void(const std::string& msg)> Warn;
+  std::function<void(const std::string& msg)> ReportError;
   std::function<bool(const std::string& question)> Confirm;
   // The windows.
   std::function<void(bool visible)> ShowConvertingDialog;
@@ -90,6 +96,11 @@ class TJobDriver {
   void AbortBatch();
   bool EncodersRunning();
   void Deliver(unsigned long long file, const std::string& chunk);
+  // Removes the current file's output when this batch wrote it and it is
+  // not a finished file (the encoder failed or was stopped).
+  void RemovePartialOutput() const;
+  // The failed files of the batch as one message; empty when none failed.
+  std::string FailureReport() const;
 
   TJobDriverHost Host_;
   const TAppFunc& Log_;
@@ -102,6 +113,19 @@ class TJobDriver {
   std::unique_ptr<IEncoderRun> Runner_;
   // Numbers each file, so that late events of an earlier one are ignored.
   unsigned long long File_ = 0;
+
+  // The current file: its source, the newest encoder output, whether the
+  // user stopped it, and what stood at its output path before it started.
+  std::string CurrentSource_;
+  std::string LastChunk_;
+  bool CurrentStopped_ = false;
+  bool OutputExisted_ = false;
+  std::filesystem::file_time_type BuiltAt_;
+  struct TFailedFile {
+    std::string Source;
+    std::string LastLine;
+  };
+  std::vector<TFailedFile> Failures_;
   // Whether the driver object still exists, for events posted to it.
   std::shared_ptr<bool> Alive_ = std::make_shared<bool>(true);
 };

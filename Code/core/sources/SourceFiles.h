@@ -23,6 +23,9 @@ class IOpenFileDialog {
   virtual bool Execute() = 0;
   // The chosen paths, in the dialog's order.
   virtual std::vector<std::string> Files() const = 0;
+  // The file name the dialog holds: the first file chosen; after a cancel,
+  // the one chosen the time before; empty before any choice.
+  virtual std::string FileName() const = 0;
 };
 
 struct TFileFilter {

@@ -28,8 +28,26 @@ using TSourceCells = std::array<std::string, kSourceColumnCount>;
 inline constexpr std::string_view kCheckedText = "True";
 inline constexpr std::string_view kUncheckedText = "False";
 
+// Told of every change to the list, so that a view can follow it row range
+// by row range. Each "about to" call comes before the rows change, its pair
+// right after; a view must not read the list in between.
+class ISourceListObserver {
+ public:
+  virtual ~ISourceListObserver() = default;
+  virtual void RowsAboutToBeInserted(int first, int last) = 0;
+  virtual void RowsInserted() = 0;
+  virtual void RowsAboutToBeRemoved(int first, int last) = 0;
+  virtual void RowsRemoved() = 0;
+  virtual void CellChanged(int row, int column) = 0;
+  // The selected rows or the focused row changed.
+  virtual void SelectionChanged() = 0;
+};
+
 class TSourceList {
  public:
+  // At most one observer; nullptr detaches it.
+  void SetObserver(ISourceListObserver* observer) { Observer_ = observer; }
+
   int Count() const { return static_cast<int>(Rows_.size()); }
   bool Empty() const { return Rows_.empty(); }
 
@@ -48,7 +66,7 @@ class TSourceList {
   void SetChecked(int row, bool checked);
 
   bool IsSelected(int row) const { return Rows_.at(row).Selected; }
-  void SetSelected(int row, bool selected) { Rows_.at(row).Selected = selected; }
+  void SetSelected(int row, bool selected);
   // The selected rows from the top of the list down.
   std::vector<int> SelectedRows() const;
 
@@ -61,6 +79,22 @@ class TSourceList {
   void DeleteRows(std::vector<int> rows);
   void Clear();
 
+  // Calls `change` and reports one selection change at its end, for a view
+  // writing back many rows' selection at once.
+  template <typename Change>
+  void ChangeSelection(Change&& change) {
+    ISourceListObserver* observer = Observer_;
+    Observer_ = nullptr;
+    try {
+      change();
+    } catch (...) {
+      Observer_ = observer;
+      throw;
+    }
+    Observer_ = observer;
+    if (Observer_) Observer_->SelectionChanged();
+  }
+
  private:
   struct TRow {
     TSourceCells Cells;
@@ -70,6 +104,7 @@ class TSourceList {
   // Every listed path, so that uniqueness costs no scan of the rows.
   std::unordered_set<std::string> Paths_;
   int Focused_ = -1;
+  ISourceListObserver* Observer_ = nullptr;
 };
 
 }  // namespace tarquel

@@ -7,17 +7,19 @@
 #include <QComboBox>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QDropEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
 #include <QScreen>
-#include <QTreeWidget>
+#include <QMimeData>
 #include <QWindow>
 
 #include "Artwork.h"
 #include "ImageButton.h"
 #include "SkinLayout.h"
+#include "SourceListView.h"
 
 namespace tarquel::gui {
 
@@ -59,7 +61,8 @@ TFrmMainForm::TFrmMainForm(QWidget* parent)
       "QComboBox, QLineEdit { background: #0e1a27; color: #e8eef5; border: 1px solid #3e5c7a; border-radius: 3px; "
       "padding: 1px 6px; font: 11px 'Arial'; }"
       "QComboBox QAbstractItemView { background: #0e1a27; color: #e8eef5; selection-background-color: #2a82cd; }"
-      "QTreeWidget { background: #0b141e; color: #dfe7ef; border: 1px solid #3e5c7a; font: 11px 'Arial'; }"
+      "QTableView { background: #0b141e; alternate-background-color: #101c29; color: #dfe7ef; gridline-color: #24374b; "
+      "border: 1px solid #3e5c7a; font: 11px 'Arial'; selection-background-color: #2a82cd; selection-color: white; }"
       "QHeaderView::section { background: #1f2f42; color: #e8eef5; border: 0; border-right: 1px solid #3e5c7a; "
       "padding: 2px 4px; font: 11px 'Arial'; }"
       "QToolTip { color: #0b141e; background: #f4f7fa; border: 1px solid #3e5c7a; }"));
@@ -132,15 +135,7 @@ TFrmMainForm::TFrmMainForm(QWidget* parent)
   pnlCurTime->setAlignment(Qt::AlignCenter);
   pnlCurTime->setStyleSheet(QStringLiteral("background: black; color: #7fd1ff; font: bold 11px 'Arial';"));
 
-  dxTreeSourceFileInfo = Place(new QTreeWidget(this), L::kSourceList, "dxTreeSourceFileInfo");
-  dxTreeSourceFileInfo->setColumnCount(7);
-  dxTreeSourceFileInfo->setHeaderLabels({QString(), QStringLiteral("File Name"), QStringLiteral("File Size"),
-                                         QStringLiteral("Duration"), QStringLiteral("Start Time"),
-                                         QStringLiteral("End Time"), QStringLiteral("Cut Time")});
-  dxTreeSourceFileInfo->setRootIsDecorated(false);
-  dxTreeSourceFileInfo->setSelectionMode(QAbstractItemView::ExtendedSelection);
-  const int widths[] = {22, 170, 62, 62, 64, 64, 60};
-  for (int i = 0; i < 7; ++i) dxTreeSourceFileInfo->setColumnWidth(i, widths[i]);
+  dxTreeSourceFileInfo = Place(new TSourceListView(this), L::kSourceList, "dxTreeSourceFileInfo");
 
   btnOpenFile = Place(new TImageButton(this, Glyph::Text, L::kOpenFile.size(), QStringLiteral("Add Files"),
                                        QStringLiteral("Ctrl + O")), L::kOpenFile, "btnOpenFile");
@@ -216,6 +211,24 @@ bool TFrmMainForm::eventFilter(QObject* watched, QEvent* event) {
     StartMove(static_cast<QMouseEvent*>(event));
   }
   return QWidget::eventFilter(watched, event);
+}
+
+void TFrmMainForm::dragEnterEvent(QDragEnterEvent* event) {
+  if (!LocalFilesOf(event->mimeData()).empty()) {
+    event->acceptProposedAction();
+  } else {
+    event->ignore();
+  }
+}
+
+void TFrmMainForm::dropEvent(QDropEvent* event) {
+  const std::vector<std::string> paths = LocalFilesOf(event->mimeData());
+  if (paths.empty()) {
+    event->ignore();
+    return;
+  }
+  event->acceptProposedAction();
+  if (OnFilesDropped) OnFilesDropped(paths);
 }
 
 void TFrmMainForm::paintEvent(QPaintEvent*) {

@@ -4,16 +4,18 @@
 #include <QWidget>
 #include <QTimer>
 #include <functional>
+#include <string>
+#include <vector>
 
 class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
-class QTreeWidget;
 
 namespace tarquel::gui {
 
 class TImageButton;
+class TSourceListView;
 
 class TFrmMainForm : public QWidget {
   Q_OBJECT
@@ -35,7 +37,7 @@ class TFrmMainForm : public QWidget {
   QWidget* Panel1;
   TImageButton *btnPlay, *btnPause, *btnStop;
   QLabel* pnlCurTime;
-  QTreeWidget* dxTreeSourceFileInfo;
+  TSourceListView* dxTreeSourceFileInfo;
   TImageButton *btnOpenFile, *btnRemoveFile, *btnClearFile, *btnConvert;
   QTimer tmrClearMemory, tmrPaintSP;
 
@@ -45,6 +47,8 @@ class TFrmMainForm : public QWidget {
   std::function<void()> OnFormClose;
   // The window's work for F1.
   std::function<void()> OnHelp;
+  // Local files dropped on the window.
+  std::function<void(const std::vector<std::string>& paths)> OnFilesDropped;
 
   // What a key press does before the focused control sees it; the key is
   // never consumed. True when it acted.
@@ -61,6 +65,8 @@ class TFrmMainForm : public QWidget {
   void mouseMoveEvent(QMouseEvent*) override;
   void mouseReleaseEvent(QMouseEvent*) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   void StartMove(QMouseEvent* event);

@@ -8,6 +8,7 @@
 
 #include "Errors.h"
 #include "MediaGraph.h"
+#include "SourceFiles.h"
 #include "TrimBar.h"
 
 namespace tarquel::test {
@@ -66,6 +67,25 @@ class FakePlayback : public IPreviewPlayback {
   std::string Loaded;
   int Stops = 0;
   FakePlayerGraph Graph;
+};
+
+// An open dialog that answers as scripted.
+class FakeOpenDialog : public IOpenFileDialog {
+ public:
+  void SetInitialDir(const std::string& folder) override { InitialDir = folder; }
+  bool Execute() override {
+    ++Runs;
+    if (Cancel) return false;
+    if (!Chosen.empty()) Held = Chosen.front();
+    return true;
+  }
+  std::vector<std::string> Files() const override { return Cancel ? std::vector<std::string>{} : Chosen; }
+  std::string FileName() const override { return Held; }
+  std::string InitialDir;
+  bool Cancel = false;
+  int Runs = 0;
+  std::vector<std::string> Chosen;
+  std::string Held;
 };
 
 }  // namespace tarquel::test

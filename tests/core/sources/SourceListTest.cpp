@@ -67,18 +67,8 @@ TEST(SourceList, DeleteSelectedRowsMovesTheFocusUp) {
   }
 }
 
-class FakeOpenDialog : public IOpenFileDialog {
- public:
-  void SetInitialDir(const std::string& folder) override { InitialDir = folder; }
-  bool Execute() override { return !Cancel; }
-  std::vector<std::string> Files() const override { return Chosen; }
-  std::string InitialDir;
-  bool Cancel = false;
-  Paths Chosen;
-};
-
 TEST(SourceFiles, PickSourceFiles) {
-  FakeOpenDialog dialog;
+  test::FakeOpenDialog dialog;
   dialog.Chosen = {"/m/b.avi", "/m/a.avi", "/m/b.avi", "/m/B.avi"};
   EXPECT_EQ(PickSourceFiles(dialog, true, "/home/u/"), (Paths{"/m/b.avi", "/m/a.avi", "/m/B.avi"}));
   EXPECT_EQ(dialog.InitialDir, "/home/u/");

@@ -24,51 +24,15 @@
 #include "JpegImage.h"
 #include "MainController.h"
 #include "ProductInfo.h"
-#include "QtDialogs.h"
-#include "ServiceDoubles.h"
-#include "TempDir.h"
+#include "ShellFixture.h"
 #include "UnitCustomProc.h"
 #include "Unit_Convert.h"
 
 namespace tarquel {
 namespace {
 
-namespace fs = std::filesystem;
-const std::string kProgramDir = TARQUEL_PROGRAM_DIR "/";
-
-// Records every box instead of showing it.
-struct RecordedDialogs : gui::TQtDialogs {
-  void ShowMessage(TMsgIcon, std::string_view, std::string_view text) override { messages.emplace_back(text); }
-  std::optional<std::string> InputQuery(std::string_view, std::string_view, std::string_view) override {
-    return std::nullopt;
-  }
-  std::optional<std::string> BrowseForFolder(std::string_view) override { return std::nullopt; }
-  bool Confirm(std::string_view) override { return false; }
-  int ShowAppMessage(std::string_view msg, int msgType) override {
-    appMessages.emplace_back(std::string(msg) + " #" + std::to_string(msgType));
-    return 1;
-  }
-  std::vector<std::string> messages, appMessages;
-};
-
-class Shell : public ::testing::Test {
- protected:
-  // A program folder with the companions that `names` lists.
-  void MakeProgramFolder(std::initializer_list<const char*> names) {
-    fs::create_directories(dir_.File("Config"));
-    for (const char* name : names) fs::copy_file(kProgramDir + name, dir_.Folder() + name);
-  }
-  std::unique_ptr<app::TMainController> Controller() {
-    return std::make_unique<app::TMainController>(app::TMainEnvironment{
-        dir_.Folder(), dir_.File("home"), kProgramDir + "Tarquel", services_, processes_, dialogs_,
-        [this] { ++ends_; }, [] { return false; }});
-  }
-  test::TempDir dir_;
-  test::RecordingServices services_;
-  test::NoProcesses processes_;
-  RecordedDialogs dialogs_;
-  int ends_ = 0;
-};
+using test::kProgramDir;
+using Shell = test::ShellFixture;
 
 TEST_F(Shell, StartUpTitlesTheWindowAndFillsTheSelectors) {
   MakeProgramFolder({"Res.dll", "Form.dll"});
@@ -243,9 +207,3 @@ TEST(ProductInfo, ComesFromResDllAndTheExecutablesVersion) {
 }  // namespace
 }  // namespace tarquel
 
-int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}

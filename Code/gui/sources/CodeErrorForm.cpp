@@ -1,0 +1,53 @@
+#include "CodeErrorForm.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QStyle>
+
+namespace tarquel::gui {
+
+TFrmCodeErrorForm::TFrmCodeErrorForm(QWidget* owner, std::function<void()> openDownload)
+    : QDialog(owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
+      OpenDownload_(std::move(openDownload)) {
+  setObjectName(QStringLiteral("FrmCodeErrorForm"));
+  setWindowTitle(QStringLiteral("Error Info"));
+  setFixedSize(413, 96);
+  QFont font(QStringLiteral("Arial"));
+  font.setPixelSize(11);
+  setFont(font);
+
+  Image1 = new QLabel(this);
+  Image1->setObjectName(QStringLiteral("Image1"));
+  Image1->setGeometry(12, 12, 32, 32);
+  Image1->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxCritical).pixmap(32, 32));
+
+  // The link "(Click here to down)" follows the message on its second line.
+  Label1 = new QLabel(this);
+  Label1->setObjectName(QStringLiteral("Label1"));
+  Label1->setTextFormat(Qt::RichText);
+  Label1->setText(QStringLiteral(
+      "Files reading error! Please check your files or install a new codec.You can click the link to download the "
+      "lastest codec. <a href=\"codec\" style=\"color: blue; text-decoration: underline;\">(Click here to down)</a>"));
+  Label1->setWordWrap(true);
+  Label1->setGeometry(52, 10, 357, 44);
+  Label1->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  Label1->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+  connect(Label1, &QLabel::linkActivated, this, [this] {
+    if (OpenDownload_) OpenDownload_();
+  });
+
+  BitBtn1 = new QPushButton(QStringLiteral("OK"), this);
+  BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
+  BitBtn1->setGeometry(169, 64, 75, 25);
+  BitBtn1->setDefault(true);
+  connect(BitBtn1, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+void ShowCodeErrorForm(QWidget* owner, const std::function<void()>& openDownload) {
+  TFrmCodeErrorForm form(owner, openDownload);
+  if (owner) form.move(owner->geometry().center() - QPoint(form.width() / 2, form.height() / 2));
+  form.exec();
+}
+
+}  // namespace tarquel::gui

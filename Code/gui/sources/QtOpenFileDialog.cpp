@@ -1,0 +1,41 @@
+#include "QtOpenFileDialog.h"
+
+namespace tarquel::gui {
+
+TQtOpenFileDialog::TQtOpenFileDialog(QWidget* owner) : Owner_(owner) {}
+
+TQtOpenFileDialog::~TQtOpenFileDialog() = default;
+
+QStringList TQtOpenFileDialog::NameFilters() {
+  QStringList filters;
+  for (const TFileFilter& filter : SourceFileFilters) {
+    // Qt reads the patterns from the parentheses at the end and, with
+    // HideNameFilterDetails, shows only what stands before them.
+    QString patterns = QString::fromLatin1(filter.Patterns.data(), static_cast<qsizetype>(filter.Patterns.size()));
+    patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+    filters << QString::fromLatin1(filter.Description.data(), static_cast<qsizetype>(filter.Description.size())) +
+                   QStringLiteral(" (") + patterns.simplified() + QLatin1Char(')');
+  }
+  return filters;
+}
+
+void TQtOpenFileDialog::SetInitialDir(const std::string& folder) {
+  InitialDir_ = QString::fromLocal8Bit(folder.data(), static_cast<qsizetype>(folder.size()));
+}
+
+bool TQtOpenFileDialog::Execute() {
+  QFileDialog dialog(Owner_, QString(), InitialDir_);
+  dialog.setObjectName(QStringLiteral("dlgOpenSourceFile"));
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::ExistingFiles);
+  dialog.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::HideNameFilterDetails);
+  dialog.setNameFilters(NameFilters());
+  dialog.setSizeGripEnabled(true);
+  Files_.clear();
+  if (dialog.exec() != QDialog::Accepted) return false;
+  for (const QString& file : dialog.selectedFiles()) Files_.push_back(file.toLocal8Bit().toStdString());
+  if (!Files_.empty()) FileName_ = Files_.front();
+  return true;
+}
+
+}  // namespace tarquel::gui

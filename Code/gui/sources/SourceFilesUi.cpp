@@ -1,0 +1,60 @@
+#include "SourceFilesUi.h"
+
+#include "InitFileForm.h"
+#include "ImageButton.h"
+#include "QtOpenFileDialog.h"
+#include "SourceListModel.h"
+#include "SourceListView.h"
+#include "UnitCustomProc.h"
+#include "Unit_Convert.h"
+
+namespace tarquel::gui {
+
+TSourceFilesUi::TSourceFilesUi(TFrmMainForm& form, TCustomProc& proc, TServices services)
+    : Form_(form),
+      Proc_(proc),
+      Services_(std::move(services)),
+      Model_(std::make_unique<TSourceListModel>(proc.SourceList)),
+      InitFileForm_(std::make_unique<TFrmInitFileForm>(&form)) {
+  if (!Services_.OpenDialog) {
+    OwnDialog_ = std::make_unique<TQtOpenFileDialog>(&form);
+    Services_.OpenDialog = OwnDialog_.get();
+  }
+  TSourceListView& list = *form.dxTreeSourceFileInfo;
+  list.SetSourceModel(Model_.get());
+
+  TSourceListEvents& events = proc.SourceEvents;
+  connect(form.btnOpenFile, &QAbstractButton::clicked, this, [this] { btnOpenFileClick(); });
+  connect(form.btnRemoveFile, &QAbstractButton::clicked, this, [&events] { events.btnRemoveFileClick(); });
+  connect(form.btnClearFile, &QAbstractButton::clicked, this, [&events] { events.btnClearFileClick(); });
+  list.OnKeyDown = [&events](bool deleteKey) { events.dxTreeSourceFileInfoKeyDown(deleteKey); };
+  list.OnClick = [&proc] { proc.TrimBar.RefreshTrimBar(); };
+  list.OnEndDrag = [&events](bool endedOnList) { events.dxTreeSourceFileInfoEndDrag(endedOnList); };
+  list.OnFilesDropped = [this](const std::vector<std::string>& paths) { AddDroppedFiles(paths); };
+  form.OnFilesDropped = list.OnFilesDropped;
+}
+
+TSourceFilesUi::~TSourceFilesUi() = default;
+
+void TSourceFilesUi::AddFiles(const std::vector<std::string>& paths) {
+  AddSourceFiles(Proc_.SourceList, paths,
+                 {Services_.MakeProbeGraph, Services_.ShowCodeErrorForm, [this] { Proc_.TrimBar.RefreshTrimBar(); }});
+}
+
+void TSourceFilesUi::AddDroppedFiles(const std::vector<std::string>& paths) { AddFiles(paths); }
+
+void TSourceFilesUi::StoreDialogFolder() { Proc_.UserSettings.WriteInitDir(Services_.OpenDialog->FileName()); }
+
+void TSourceFilesUi::btnOpenFileClick() {
+  const std::string folder = Proc_.UserSettings.ReadInitDir();
+  std::vector<std::string> files = PickSourceFiles(*Services_.OpenDialog, true, folder);
+  // The busy window shows even after a cancel, and then adds nothing.
+  InitFileForm_->SetFileList(std::move(files), [this](const std::vector<std::string>& chosen) {
+    AddFiles(chosen);
+    StoreDialogFolder();
+  });
+  InitFileForm_->Execute();
+  StoreDialogFolder();
+}
+
+}  // namespace tarquel::gui

@@ -1,0 +1,182 @@
+// The source list on the main window: adding through the open dialog and
+// the busy window, drops, the check box, the buttons and keys that delete
+// rows, and the model's notifications by row range.
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMimeData>
+#include <QSignalSpy>
+#include <QUrl>
+
+#include "InitFileForm.h"
+#include "ImageButton.h"
+#include "ShellFixture.h"
+#include "SourceDoubles.h"
+#include "SourceFilesUi.h"
+#include "SourceListModel.h"
+#include "SourceListView.h"
+#include "UnitCustomProc.h"
+#include "Unit_Convert.h"
+
+namespace tarquel {
+namespace {
+
+using Paths = std::vector<std::string>;
+
+class SourceFilesUi : public test::ShellFixture {
+ protected:
+  void SetUp() override {
+    MakeProgramFolder({"Res.dll", "Form.dll"});
+    // Readable sources are files the fake probe knows; "bad" ones it cannot render.
+    for (const char* name : {"a.avi", "b.mpg", "c.mov", "d.wmv", "bad1.avi", "bad2.avi"}) {
+      test::WriteFile(dir_.File(name), "media");
+    }
+    app::TMainEnvironment env = Environment();
+    env.OpenDialog = &dialog_;
+    env.ShowCodeErrorForm = [this] {
+      ++codecDialogs_;
+      if (OnCodecDialog) OnCodecDialog();
+    };
+    env.MakeProbeGraph = [this] {
+      return std::make_unique<test::FakeProbeGraph>(std::map<std::string, std::int32_t>{
+          {dir_.File("a.avi"), 100'000}, {dir_.File("b.mpg"), 7'000}, {dir_.File("c.mov"), 3'600'000},
+          {dir_.File("d.wmv"), 5'000}});
+    };
+    controller_ = Controller(std::move(env));
+    controller_->InitApplication();
+    ui_ = controller_->SourceFiles();
+  }
+  TSourceList& List() { return controller_->CustomProc()->SourceList; }
+  gui::TFrmMainForm& Form() { return controller_->MainForm(); }
+  Paths Names() {
+    Paths names;
+    for (int i = 0; i < List().Count(); ++i) names.push_back(List().Cell(i, dxtrlSourceFileName));
+    return names;
+  }
+  void AddAll(std::initializer_list<const char*> names) {
+    Paths paths;
+    for (const char* name : names) paths.push_back(dir_.File(name));
+    ui_->AddDroppedFiles(paths);
+  }
+
+  test::FakeOpenDialog dialog_;
+  int codecDialogs_ = 0;
+  std::function<void()> OnCodecDialog;
+  std::unique_ptr<app::TMainController> controller_;
+  gui::TSourceFilesUi* ui_ = nullptr;
+};
+
+TEST_F(SourceFilesUi, OpenRunsTheDialogThenAddsInTheBusyWindowAndStoresTheFolder) {
+  dialog_.Chosen = {dir_.File("a.avi"), dir_.File("bad1.avi"), dir_.File("b.mpg"), dir_.File("bad2.avi")};
+  // The first codec dialog stays up long enough for the spinner to turn once.
+  QString spinner;
+  OnCodecDialog = [&] {
+    if (!spinner.isEmpty()) return;
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < 1150) QApplication::processEvents(QEventLoop::AllEvents, 50);
+    spinner = ui_->InitFileForm().lblInfo->text();
+  };
+  gui::TFrmInitFileForm& busy = ui_->InitFileForm();
+  EXPECT_EQ(busy.lblInfo->text(), QStringLiteral("Installing File..."));
+  emit Form().btnOpenFile->clicked();
+  EXPECT_EQ(dialog_.InitialDir, dir_.File("home") + "/");  // nothing stored yet: the home folder
+  EXPECT_EQ(Names(), (Paths{dir_.File("a.avi"), dir_.File("b.mpg")}));
+  EXPECT_EQ(List().Row(1), (TSourceCells{"True", dir_.File("b.mpg"), "5 B", "00:00:07", "00:00:00", "00:00:07",
+                                         "00:00:07"}));
+  EXPECT_EQ(codecDialogs_, 2);
+  EXPECT_EQ(spinner, QStringLiteral("Installing File...  /"));
+  EXPECT_FALSE(busy.isVisible());
+  EXPECT_EQ(controller_->CustomProc()->UserSettings.ReadInitDir(), dir_.Folder());
+
+  // A cancel still shows the busy window, adds nothing and keeps the folder.
+  dialog_.Cancel = true;
+  emit Form().btnOpenFile->clicked();
+  EXPECT_EQ(dialog_.Runs, 2);
+  EXPECT_EQ(List().Count(), 2);
+  EXPECT_EQ(dialog_.InitialDir, dir_.Folder());
+  EXPECT_FALSE(busy.isVisible());
+}
+
+TEST_F(SourceFilesUi, DropsTakeLocalFilesInOrderAndRefuseTheRest) {
+  gui::TSourceListView& view = *Form().dxTreeSourceFileInfo;
+  const auto drop = [&](const QList<QUrl>& urls) {
+    QMimeData mime;
+    mime.setUrls(urls);
+    // Qt delivers a drop only to the widget that accepted the drag's entry.
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(view.viewport(), &enter);
+    QDropEvent event(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(view.viewport(), &event);
+    return enter.isAccepted() && event.isAccepted();
+  };
+  EXPECT_FALSE(drop({QUrl(QStringLiteral("https://example.com/a.avi"))}));
+  EXPECT_EQ(List().Count(), 0);
+  EXPECT_TRUE(drop({QUrl::fromLocalFile(QString::fromStdString(dir_.File("c.mov"))),
+                    QUrl(QStringLiteral("https://example.com/b.avi")),
+                    QUrl::fromLocalFile(QString::fromStdString(dir_.File("a.avi")))}));
+  EXPECT_EQ(Names(), (Paths{dir_.File("c.mov"), dir_.File("a.avi")}));
+}
+
+TEST_F(SourceFilesUi, CheckBoxesAndModelNotificationsByRange) {
+  gui::TSourceListModel& model = ui_->Model();
+  QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+  QSignalSpy removed(&model, &QAbstractItemModel::rowsRemoved);
+  QSignalSpy reset(&model, &QAbstractItemModel::modelReset);
+  AddAll({"a.avi", "b.mpg", "c.mov", "d.wmv"});
+  ASSERT_EQ(inserted.count(), 4);
+  EXPECT_EQ(inserted.at(3).at(1).toInt(), 3);
+  EXPECT_EQ(model.data(model.index(0, dxtrlSourceFileName), Qt::ToolTipRole).toString().toStdString(),
+            dir_.File("a.avi"));
+
+  EXPECT_TRUE(model.setData(model.index(2, 0), Qt::Unchecked, Qt::CheckStateRole));
+  EXPECT_EQ(List().Cell(2, dxtrlchkCheckStatus), "False");
+  EXPECT_TRUE(model.setData(model.index(2, 0), Qt::Checked, Qt::CheckStateRole));
+  EXPECT_EQ(List().Cell(2, dxtrlchkCheckStatus), "True");
+
+  List().DeleteRows({3, 0, 1});
+  ASSERT_EQ(removed.count(), 2);  // bottom run first, then the run at the top
+  EXPECT_EQ(removed.at(0).at(1).toInt(), 3);
+  EXPECT_EQ(removed.at(1).at(1).toInt(), 0);
+  EXPECT_EQ(removed.at(1).at(2).toInt(), 1);
+  EXPECT_EQ(model.rowCount(), 1);
+  EXPECT_EQ(reset.count(), 0);
+}
+
+TEST_F(SourceFilesUi, RemoveDeleteClearAndDraggingOut) {
+  gui::TSourceListView& view = *Form().dxTreeSourceFileInfo;
+  AddAll({"a.avi", "b.mpg", "c.mov", "d.wmv"});
+  // The view shows the core's selection: after adding, the first row.
+  EXPECT_TRUE(view.selectionModel()->isRowSelected(0, {}));
+
+  // Remove the focused third row: the row above takes the focus and the selection.
+  view.selectionModel()->setCurrentIndex(view.model()->index(2, 1),
+                                         QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  EXPECT_EQ(List().SelectedRows(), std::vector<int>{2});
+  emit Form().btnRemoveFile->clicked();
+  EXPECT_EQ(Names(), (Paths{dir_.File("a.avi"), dir_.File("b.mpg"), dir_.File("d.wmv")}));
+  EXPECT_EQ(List().FocusedRow(), 1);
+  EXPECT_TRUE(view.selectionModel()->isRowSelected(1, {}));
+
+  QKeyEvent del(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier);
+  QApplication::sendEvent(&view, &del);
+  EXPECT_EQ(Names(), (Paths{dir_.File("a.avi"), dir_.File("d.wmv")}));
+
+  // A drag that ends on the list keeps the rows; one that ends elsewhere removes them.
+  view.OnEndDrag(true);
+  EXPECT_EQ(List().Count(), 2);
+  view.OnEndDrag(false);
+  EXPECT_EQ(Names(), (Paths{dir_.File("d.wmv")}));
+
+  AddAll({"b.mpg"});
+  emit Form().btnClearFile->clicked();
+  EXPECT_EQ(List().Count(), 0);
+  EXPECT_EQ(view.model()->rowCount(), 0);
+}
+
+}  // namespace
+}  // namespace tarquel

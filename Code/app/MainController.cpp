@@ -159,11 +159,14 @@ void TMainController::FirstShow() {
 
 void TMainController::InitApplication() {
   TJobDriverHost windows;
-  windows.StartEncoder = [](const std::string& encoder, const std::string& command,
-                            std::function<void(const std::string&)> onChunk,
-                            std::function<void()> done) -> std::unique_ptr<IEncoderRun> {
-    return std::make_unique<EncoderRun>(encoder, command, std::move(onChunk), std::move(done));
-  };
+  windows.StartEncoder = Env_.StartEncoder;
+  if (!windows.StartEncoder) {
+    windows.StartEncoder = [](const std::string& encoder, const std::string& command,
+                              std::function<void(const std::string&)> onChunk,
+                              std::function<void()> done) -> std::unique_ptr<IEncoderRun> {
+      return std::make_unique<EncoderRun>(encoder, command, std::move(onChunk), std::move(done));
+    };
+  }
   // Called from the runner's thread: a queued call never waits for the GUI.
   windows.PostToGui = [this](std::function<void()> work) {
     QMetaObject::invokeMethod(this, std::move(work), Qt::QueuedConnection);

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "JobDriver.h"
 #include "MediaGraph.h"
 #include "ProductInfo.h"
 
@@ -44,6 +45,7 @@ struct TMainEnvironment {
   IOpenFileDialog* OpenDialog = nullptr;
   std::function<void()> ShowCodeErrorForm{};
   MediaGraphFactory MakeProbeGraph{};
+  decltype(TJobDriverHost::StartEncoder) StartEncoder{};
 };
 
 class TMainController : public QObject {

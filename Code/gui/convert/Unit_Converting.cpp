@@ -104,6 +104,11 @@ TfrmConverting::TfrmConverting(const TConvertingModel& model)
 }
 
 void TfrmConverting::Refresh() {
+  const QString status = NewestLine(Model_.statState);
+  if (statStatePanel->toolTip() != status) {
+    statStatePanel->setToolTip(status);
+    statStatePanel->setText(statStatePanel->fontMetrics().elidedText(status, Qt::ElideRight, statStatePanel->width() - 8));
+  }
   SetText(lblInfo, Local(Model_.lblInfo));
   const QString file = Local(Model_.lblCurFileName);
   if (lblCurFileName->toolTip() != file) {
@@ -113,11 +118,6 @@ void TfrmConverting::Refresh() {
   SetText(lblPersent, Local(Model_.lblPersent));
   ShowBar(pbTotal, Model_.pbTotal);
   ShowBar(ProgressBar1, Model_.ProgressBar1);
-  const QString status = NewestLine(Model_.statState);
-  if (statStatePanel->toolTip() != status) {
-    statStatePanel->setToolTip(status);
-    statStatePanel->setText(statStatePanel->fontMetrics().elidedText(status, Qt::ElideRight, statStatePanel->width() - 8));
-  }
 }
 
 void TfrmConverting::ShowOver(const QWidget* owner) {

@@ -1,0 +1,218 @@
+// The Converting dialog over the real batch driver, with an encoder whose
+// output, result and written file are scripted: the dialog follows the
+// batch, Stop and the close box ask first, failed files are reported once
+// at the end, and only this batch's partial output is removed.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QProgressBar>
+
+#include <atomic>
+#include <filesystem>
+#include <thread>
+
+#include "ImageButton.h"
+#include "ShellFixture.h"
+#include "UnitCustomProc.h"
+#include "Unit_Convert.h"
+#include "Unit_Converting.h"
+
+namespace tarquel {
+namespace {
+
+namespace fs = std::filesystem;
+
+// What the scripted encoder does with one file.
+struct TScript {
+  std::vector<std::string> chunks;
+  int status = 0;
+  bool writesOutput = true;
+  bool waitsForRelease = false;  // runs until the test lets it end
+};
+
+// An encoder on its own thread that delivers the script's chunks, writes a
+// little output at the command's output path, and ends with the script's
+// status; as the real runner, it hands over and never waits for the GUI.
+class ScriptedRun : public IEncoderRun {
+ public:
+  ScriptedRun(TScript script, std::string output, std::function<void(const std::string&)> onChunk,
+              std::function<void()> done, std::atomic<bool>& release)
+      : Status_(script.status) {
+    Thread_ = std::thread([=, &release] {
+      if (script.writesOutput) test::WriteFile(output, "partial");
+      for (const std::string& chunk : script.chunks) {
+        onChunk(chunk);
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+      }
+      while (script.waitsForRelease && !release) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      done();
+    });
+  }
+  ~ScriptedRun() override { Thread_.join(); }
+  int ExitStatus() const override { return Status_; }
+
+ private:
+  int Status_;
+  std::thread Thread_;
+};
+
+// The output path: the last quoted text of the command.
+std::string OutputOf(const std::string& command) {
+  const auto end = command.rfind('"');
+  const auto start = command.rfind('"', end - 1);
+  return command.substr(start + 1, end - start - 1);
+}
+
+std::string Status(double seconds) {
+  char line[128];
+  std::snprintf(line, sizeof line, "frame=  100 q= 2.0 size=     100kB time=%.2f bitrate= 100.0kbits/s\r", seconds);
+  return line;
+}
+
+class ConvertingUi : public test::ShellFixture {
+ protected:
+  void SetUp() override {
+    MakeProgramFolder({"Res.dll", "Form.dll"});
+    app::TMainEnvironment env = Environment();
+    env.StartEncoder = [this](const std::string&, const std::string& command,
+                              std::function<void(const std::string&)> onChunk,
+                              std::function<void()> done) -> std::unique_ptr<IEncoderRun> {
+      commands_.push_back(command);
+      TScript script = scripts_.empty() ? TScript{} : scripts_.front();
+      if (!scripts_.empty()) scripts_.erase(scripts_.begin());
+      return std::make_unique<ScriptedRun>(script, OutputOf(command), std::move(onChunk), std::move(done), release_);
+    };
+    controller_ = Controller(std::move(env));
+    controller_->InitApplication();
+    proc_ = controller_->CustomProc();
+    proc_->Profiles.FillAllSelectors();
+    proc_->Profiles.ApplyProfile();
+    proc_->UserSettings.Settings.OutDir = dir_.File("out");
+  }
+  // A scripted encoder still waiting must not hold the test's end.
+  void TearDown() override { release_ = true; }
+  void AddRow(const std::string& name, const std::string& end) {
+    proc_->SourceList.Append({"True", dir_.File(name), "1 KB", end, "00:00:00", end, end});
+  }
+  // Runs the window's events until `done` holds, at most ten seconds.
+  bool RunUntil(const std::function<bool()>& done) {
+    QElapsedTimer t;
+    t.start();
+    while (!done()) {
+      if (t.elapsed() > 10'000) return false;
+      QApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return true;
+  }
+  gui::TfrmConverting& Dialog() { return *controller_->Converting(); }
+  TJobDriver& Driver() { return proc_->Driver(); }
+
+  std::vector<TScript> scripts_;
+  std::vector<std::string> commands_;
+  std::atomic<bool> release_{false};
+  std::unique_ptr<app::TMainController> controller_;
+  TCustomProc* proc_ = nullptr;
+};
+
+TEST_F(ConvertingUi, TheDialogFollowsABatchOfThreeAndGivesTheWindowBack) {
+  AddRow("a.avi", "00:01:35");
+  AddRow("b.avi", "00:01:35");
+  AddRow("c.avi", "00:01:35");
+  scripts_ = {{{Status(1), Status(40.12), Status(95)}}, {{Status(1), Status(40.12)}}, {{Status(2)}}};
+  // Seen while the second file runs: both bars and the counter.
+  int fileBar = -1, fileMax = -1, totalBar = -1;
+  QString counter, status;
+  bool disabledDuring = false;
+  QObject::connect(Dialog().ProgressBar1, &QProgressBar::valueChanged, [&](int value) {
+    if (commands_.size() != 2 || value != 40) return;
+    fileBar = value;
+    fileMax = Dialog().ProgressBar1->maximum();
+    totalBar = Dialog().pbTotal->value();
+    counter = Dialog().lblPersent->text();
+    status = Dialog().statStatePanel->toolTip();
+    disabledDuring = !controller_->MainForm().isEnabled() && Dialog().isVisible();
+  });
+  emit controller_->MainForm().btnConvert->clicked();
+  EXPECT_TRUE(Dialog().isVisible());
+  ASSERT_TRUE(RunUntil([&] { return !Driver().Running(); }));
+  ASSERT_EQ(commands_.size(), 3u);
+  EXPECT_EQ(OutputOf(commands_[0]), dir_.File("out/a.mp4")) << commands_[0];
+  EXPECT_TRUE(disabledDuring);
+  EXPECT_EQ(fileBar, 40);
+  EXPECT_EQ(fileMax, 95);
+  EXPECT_EQ(totalBar, 100);  // trails the file bar by one refresh
+  EXPECT_EQ(counter, QStringLiteral("Current: 2 , Total: 3."));
+  EXPECT_EQ(status, QStringLiteral("frame=  100 q= 2.0 size=     100kB time=40.12 bitrate= 100.0kbits/s"));
+  EXPECT_FALSE(Dialog().isVisible());
+  EXPECT_TRUE(controller_->MainForm().isEnabled());
+  EXPECT_EQ(proc_->Job.DoneCount, 3);
+  EXPECT_TRUE(dialogs_.messages.empty());
+  EXPECT_TRUE(fs::exists(dir_.File("out/a.mp4")));  // finished files stay
+}
+
+TEST_F(ConvertingUi, StopAsksFirstAndRemovesOnlyTheStoppedFilesOutput) {
+  AddRow("a.avi", "00:00:10");
+  AddRow("b.avi", "00:00:10");
+  fs::create_directories(dir_.File("out"));
+  test::WriteFile(dir_.File("out/a.mp4"), "an older conversion");
+  scripts_ = {{{Status(1)}, 137, true, true}};
+  emit controller_->MainForm().btnConvert->clicked();
+  ASSERT_TRUE(RunUntil([&] { return fs::exists(dir_.File("out/a_1.mp4")); }));
+
+  dialogs_.answer = false;  // No: the batch goes on
+  emit Dialog().btnStop->clicked();
+  EXPECT_TRUE(Dialog().isVisible());
+  EXPECT_FALSE(controller_->MainForm().isEnabled());
+
+  dialogs_.answer = true;
+  emit Dialog().btnStop->clicked();
+  EXPECT_EQ(dialogs_.questions,
+            (std::vector<std::string>{"Are you sure you want to stop the work ? ", "Are you sure you want to stop the work ? "}));
+  EXPECT_FALSE(Dialog().isVisible());
+  EXPECT_TRUE(controller_->MainForm().isEnabled());
+  release_ = true;  // the encoder ends as if killed
+  ASSERT_TRUE(RunUntil([&] { return !Driver().Running(); }));
+  EXPECT_EQ(commands_.size(), 1u);  // the second row never starts
+  EXPECT_FALSE(fs::exists(dir_.File("out/a_1.mp4")));
+  EXPECT_EQ(test::ReadFile(dir_.File("out/a.mp4")), "an older conversion");
+  EXPECT_TRUE(dialogs_.messages.empty());  // a stopped file is no failure
+}
+
+TEST_F(ConvertingUi, TheCloseBoxAsksAndKeepsTheEndOfBatchActions) {
+  AddRow("a.avi", "00:00:10");
+  proc_->UserSettings.Settings.ShowOutputDirectory = true;
+  scripts_ = {{{Status(1)}, 137, false, true}};
+  emit controller_->MainForm().btnConvert->clicked();
+  dialogs_.answer = false;
+  Dialog().close();
+  EXPECT_TRUE(Dialog().isVisible());
+  dialogs_.answer = true;
+  Dialog().close();
+  EXPECT_EQ(dialogs_.questions.back(), "Are you sure to stop processing ?");
+  EXPECT_FALSE(Dialog().isVisible());
+  release_ = true;
+  ASSERT_TRUE(RunUntil([&] { return !Driver().Running(); }));
+  EXPECT_EQ(services_.explored, std::vector<std::string>{dir_.File("out") + "/"});
+}
+
+TEST_F(ConvertingUi, AFailedFileIsReportedOnceAtTheEndAndItsOutputRemoved) {
+  AddRow("a.avi", "00:00:10");
+  AddRow("b.avi", "00:00:10");
+  scripts_ = {{{Status(1), "evc.exe: cannot decode the input: Invalid data found when processing input\n"}, 1},
+              {{Status(1), Status(10)}}};
+  emit controller_->MainForm().btnConvert->clicked();
+  ASSERT_TRUE(RunUntil([&] { return !Driver().Running(); }));
+  ASSERT_EQ(dialogs_.messages.size(), 1u);
+  EXPECT_EQ(dialogs_.messages[0], "This file could not be converted:\n\n" + dir_.File("a.avi") +
+                                      "\n    evc.exe: cannot decode the input: Invalid data found when processing input\n");
+  EXPECT_FALSE(fs::exists(dir_.File("out/a.mp4")));
+  EXPECT_TRUE(fs::exists(dir_.File("out/b.mp4")));
+  EXPECT_NE(test::ReadFile(dir_.File("log.txt")).find("Convert failed: " + dir_.File("a.avi") + " | evc.exe: cannot"),
+            std::string::npos);
+  EXPECT_EQ(proc_->Job.DoneCount, 2);
+}
+
+}  // namespace
+}  // namespace tarquel

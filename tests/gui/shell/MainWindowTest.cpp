@@ -14,7 +14,6 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QTimer>
-#include <QTreeWidget>
 
 #include <filesystem>
 
@@ -25,6 +24,7 @@
 #include "MainController.h"
 #include "ProductInfo.h"
 #include "ShellFixture.h"
+#include "SourceListView.h"
 #include "UnitCustomProc.h"
 #include "Unit_Convert.h"
 

@@ -12,6 +12,7 @@ packages=(
   libgtest-dev libgmock-dev
   fonts-liberation
   xvfb xauth xdotool
+  dbus-daemon
   clang libclang-rt-dev
 )
 

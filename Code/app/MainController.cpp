@@ -8,6 +8,8 @@
 #include <QLineEdit>
 #include <QSignalBlocker>
 #include <QTimer>
+#include <QWindow>
+#include <QVideoWidget>
 
 #include "AdvanceSystem.h"
 #include "CompanionExports.h"
@@ -21,9 +23,15 @@
 #include "ExternalLinks.h"
 #include "ProbeGraph.h"
 #include "SourceFilesUi.h"
+#include "PlayerGraph.h"
+#include "PreviewPlayer.h"
+#include "ScreenSaver.h"
+#include "TrimBarPanel.h"
+#include "VideoWindow.h"
 #include "UnitCustomProc.h"
 #include "Unit_Convert.h"
 #include "Unit_Converting.h"
+#include "Unit_Option.h"
 
 namespace tarquel::app {
 
@@ -49,29 +57,18 @@ struct EncoderRun : IEncoderRun {
   platform::TAdvanceSystem Runner;
 };
 
-// The preview until the player has its widgets: nothing is ever loaded.
-class TIdlePreview : public IPreviewPlayback {
+// The preview's part of the main window.
+class TPreviewWindowView : public IPreviewView {
  public:
-  const std::string& LoadedFile() const override { return Loaded_; }
-  void StopPlayback() override {}
-  IPlayerGraph& PlayerGraph() override { return Graph_; }
+  TPreviewWindowView(gui::TFrmMainForm& form, platform::TScreenSaverInhibitor& screenSaver)
+      : Form_(form), ScreenSaver_(screenSaver) {}
+  void ShowLogo(bool shown) override { Form_.DSVideoWindowEx1->ShowLogo(shown); }
+  void ShowPosition(const std::string& text) override { Form_.pnlCurTime->setText(Local(text)); }
+  void HoldScreenSaver(bool hold) override { ScreenSaver_.Hold(hold); }
 
  private:
-  struct TNoGraph : IPlayerGraph {
-    bool Active() const override { return false; }
-    void SetActive(bool) override {}
-    void ClearGraph() override {}
-    int RenderFile(const std::string&) override { throw MediaGraphError("no player"); }
-    std::int32_t Duration() override { return 0; }
-    void Run() override {}
-    void Pause() override {}
-    void Stop() override {}
-    std::int64_t CurrentPosition() override { return 0; }
-    void SetPositions(std::int64_t) override {}
-    void SetOnTimer(TimerHandler) override {}
-  };
-  std::string Loaded_;
-  TNoGraph Graph_;
+  gui::TFrmMainForm& Form_;
+  platform::TScreenSaverInhibitor& ScreenSaver_;
 };
 
 }  // namespace
@@ -125,6 +122,18 @@ void TMainController::Wire() {
   connect(f.btnSelectOutputFolder, &QAbstractButton::clicked, this, selectFolder);
   connect(f.btnConvert, &QAbstractButton::clicked, this, [this] {
     if (Proc_) Proc_->btnConvertClick();
+  });
+  connect(f.btnOptions, &QAbstractButton::clicked, this, [this] { ShowOptions(); });
+
+  // The preview player's buttons.
+  connect(f.btnPlay, &QAbstractButton::clicked, this, [this] {
+    if (Preview_) Preview_->btnPlayClick();
+  });
+  connect(f.btnPause, &QAbstractButton::clicked, this, [this] {
+    if (Preview_) Preview_->btnPauseClick();
+  });
+  connect(f.btnStop, &QAbstractButton::clicked, this, [this] {
+    if (Preview_) Preview_->btnStopClick();
   });
 }
 
@@ -196,9 +205,17 @@ void TMainController::InitApplication() {
   windows.EndProgram = [this] { Env_.EndProgram(); };
 
   Lib_ = std::make_unique<TCommonLib>(Env_.AppPath, Env_.Processes, Env_.Services, Env_.Dialogs);
-  Preview_ = std::make_unique<TIdlePreview>();
+  const auto processMessages = [] { QCoreApplication::processEvents(); };
+  ScreenSaver_ = std::make_unique<platform::TScreenSaverInhibitor>("Tarquel");
+  PlayerGraph_ = std::make_unique<media::TPlayerGraph>(MainForm_->DSVideoWindowEx1->VideoOutput());
+  PreviewView_ = std::make_unique<TPreviewWindowView>(*MainForm_, *ScreenSaver_);
+  Preview_ = std::make_unique<TPreviewPlayer>(
+      *PlayerGraph_, *PreviewView_, Lib_->LoadedFile, [this](const std::string& line) { Lib_->AppFunc.WriteLog(line); },
+      processMessages);
   Proc_ = std::make_unique<TCustomProc>(*Lib_, Env_.Home, Env_.Dialogs, Env_.Dialogs, std::move(windows), *Preview_,
-                                        [] { QCoreApplication::processEvents(); });
+                                        processMessages);
+  Preview_->Attach(Proc_->TrimBar, Proc_->SourceList);
+  MainForm_->Panel1->SetBar(&Proc_->TrimBar);
   gui::TSourceFilesUi::TServices sources{Env_.MakeProbeGraph ? Env_.MakeProbeGraph : media::MakeProbeGraph,
                                          Env_.ShowCodeErrorForm, Env_.OpenDialog};
   if (!sources.ShowCodeErrorForm) {
@@ -213,6 +230,7 @@ void TMainController::InitApplication() {
   Converting_->OnClose = [&driver] { driver.FormClose(); };
   connect(&Converting_->tmrChanging, &QTimer::timeout, this, [&driver] { driver.tmrChangingTimer(); });
   Converting_->tmrChanging.start();
+  CreateOptionsDialog();
   if (!CheckCompanionFiles(Env_.AppPath, [this](const std::string& msg, int type) {
         return Env_.Dialogs.ShowAppMessage(msg, type);
       })) {
@@ -226,7 +244,36 @@ void TMainController::InitApplication() {
   MainForm_->lblTitle->setText(caption);
 }
 
+// --- Options dialog ------------------------------------------------------------
+
+void TMainController::CreateOptionsDialog() {
+  OptionForm_ = std::make_unique<gui::TfrmOption>(Proc_->Profiles, Proc_->Options);
+  // A window of its own (the main window's skin is not its look) that stays
+  // above the main window.
+  OptionForm_->winId();
+  if (QWindow* window = OptionForm_->windowHandle()) window->setTransientParent(MainForm_->windowHandle());
+  // Both windows redraw from the one profile model, whichever changed it.
+  Proc_->Profiles.Changes.Subscribe([this] { ShowSettings(); });
+}
+
+void TMainController::ShowOptions() {
+  if (!OptionForm_) return;
+  if (OptionForm_->isVisible()) {
+    OptionForm_->raise();
+    OptionForm_->activateWindow();
+    return;
+  }
+  OptionForm_->show();
+}
+
 void TMainController::FormClose() {
+  // The preview graph is emptied and released, and with it the hold on the
+  // screen saver.
+  if (PlayerGraph_) {
+    PlayerGraph_->ClearGraph();
+    PlayerGraph_->SetActive(false);
+  }
+  if (ScreenSaver_) ScreenSaver_->Hold(false);
   if (Proc_) {
     try {
       Proc_->UserSettings.SaveUserSettings();

@@ -19,13 +19,24 @@ class ISystemServices;
 class IProcessTable;
 class IPreviewPlayback;
 class IOpenFileDialog;
+class TPreviewPlayer;
+class IPreviewView;
 }  // namespace tarquel
+
+namespace tarquel::media {
+class TPlayerGraph;
+}  // namespace tarquel::media
+
+namespace tarquel::platform {
+class TScreenSaverInhibitor;
+}  // namespace tarquel::platform
 
 namespace tarquel::gui {
 class TFrmMainForm;
 class TQtDialogs;
 class TSourceFilesUi;
 class TfrmConverting;
+class TfrmOption;
 }  // namespace tarquel::gui
 
 namespace tarquel::app {
@@ -60,7 +71,11 @@ class TMainController : public QObject {
   TCustomProc* CustomProc() { return Proc_.get(); }
   gui::TSourceFilesUi* SourceFiles() { return SourceFiles_.get(); }
   gui::TfrmConverting* Converting() { return Converting_.get(); }
+  TPreviewPlayer* Preview() { return Preview_.get(); }
+  media::TPlayerGraph* PlayerGraph() { return PlayerGraph_.get(); }
   bool TerminateRequested() const { return TerminateRequested_; }
+  // The Options dialog, from the start-up routine on.
+  gui::TfrmOption* OptionForm() { return OptionForm_.get(); }
 
   // What the first showing of the main window runs: the splash with the
   // start-up routine, then the selectors, the settings, the profile.
@@ -74,15 +89,26 @@ class TMainController : public QObject {
   void Wire();
   void ShowSettings();  // the window mirrors the models
 
+  // The Options dialog: a second view of the profile model, shown without
+  // blocking the main window.
+  void CreateOptionsDialog();
+  void ShowOptions();
+
   TMainEnvironment Env_;
   RecSoftInfo ProductInfo_;
   bool TerminateRequested_ = false;
   std::unique_ptr<gui::TFrmMainForm> MainForm_;
-  std::unique_ptr<IPreviewPlayback> Preview_;
+  // The preview: the player graph drawing into the video window, and the
+  // player over it.
+  std::unique_ptr<platform::TScreenSaverInhibitor> ScreenSaver_;
+  std::unique_ptr<media::TPlayerGraph> PlayerGraph_;
+  std::unique_ptr<IPreviewView> PreviewView_;
+  std::unique_ptr<TPreviewPlayer> Preview_;
   std::unique_ptr<TCommonLib> Lib_;
   std::unique_ptr<TCustomProc> Proc_;
   std::unique_ptr<gui::TSourceFilesUi> SourceFiles_;
   std::unique_ptr<gui::TfrmConverting> Converting_;
+  std::unique_ptr<gui::TfrmOption> OptionForm_;  // destroyed before the models it shows
 };
 
 }  // namespace tarquel::app

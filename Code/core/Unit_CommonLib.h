@@ -28,6 +28,8 @@ class TCommonLib {
   TStrFunc StrFunc;
   TFileFunc FileFunc;
   TSysFunc SysFunc;
+  // The file loaded into the preview player; empty when none.
+  std::string LoadedFile;
 
   bool ShowMsgBox(std::string_view msg, int msgType) { return tarquel::ShowMsgBox(Messages_, msg, msgType); }
   std::uint32_t GetProcessIdByName(std::string_view name) { return tarquel::GetProcessIdByName(Processes_, AppFunc, name); }

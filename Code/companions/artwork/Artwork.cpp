@@ -196,6 +196,45 @@ QImage DrawLogo(QSize size) {
   return logo;
 }
 
+QImage DrawTrimHandle(bool startHandle) {
+  QImage handle(17, 19, QImage::Format_RGB32);
+  handle.fill(Qt::black);
+  QPainter p(&handle);
+  p.setRenderHint(QPainter::Antialiasing);
+  // A bracket with a pointer towards the selected segment; the start handle
+  // opens to the right, the end handle to the left.
+  if (!startHandle) p.setTransform(QTransform(-1, 0, 0, 1, 17, 0));
+  QLinearGradient metal(0, 0, 0, 19);
+  metal.setColorAt(0, QColor(250, 214, 120));
+  metal.setColorAt(1, QColor(214, 140, 30));
+  p.setPen(Qt::NoPen);
+  p.setBrush(metal);
+  p.drawRoundedRect(QRectF(3, 1, 4, 17), 1.5, 1.5);
+  p.drawPolygon(QPolygonF({QPointF(7, 4.5), QPointF(14, 9.5), QPointF(7, 14.5)}));
+  p.setBrush(QColor(40, 30, 10));
+  p.drawRect(QRectF(4.5, 4, 1, 11));
+  return handle;
+}
+
+QImage DrawTrimStrip(bool selected) {
+  QImage strip(4, 19, QImage::Format_RGB32);
+  QPainter p(&strip);
+  QLinearGradient shade(0, 0, 0, 19);
+  if (selected) {
+    shade.setColorAt(0, QColor(92, 170, 236));
+    shade.setColorAt(0.5, QColor(42, 130, 205));
+    shade.setColorAt(1, QColor(24, 78, 132));
+  } else {
+    shade.setColorAt(0, QColor(38, 42, 52));
+    shade.setColorAt(0.5, QColor(52, 57, 69));
+    shade.setColorAt(1, QColor(30, 33, 41));
+  }
+  p.fillRect(strip.rect(), shade);
+  // A thin groove across the strip.
+  p.fillRect(QRect(0, 9, 4, 1), selected ? QColor(170, 215, 250) : QColor(22, 24, 30));
+  return strip;
+}
+
 QImage DrawSplash() {
   QImage splash(480, 280, QImage::Format_RGB32);
   QPainter p(&splash);

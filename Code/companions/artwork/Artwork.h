@@ -30,6 +30,12 @@ QImage DrawConvertingSkin(QSize size);
 // The picture the idle video window shows.
 QImage DrawLogo(QSize size);
 
+// The trim bar's pictures: the handles imgL and imgR (17 x 19, black where
+// the handle's own background shows), and the strip behind the outer parts
+// or the selected middle part, to be stretched over the part.
+QImage DrawTrimHandle(bool startHandle);
+QImage DrawTrimStrip(bool selected);
+
 // The splash picture, with the product's name on it.
 QImage DrawSplash();
 

@@ -3,6 +3,7 @@
 namespace tarquel {
 
 void TOptionsDialogModel::FormShow() {
+  const TModelChanges::TChangeScope change(Profiles_.Changes);
   Profiles_.ReloadCustomProfiles();
   auto& custom = Profiles_.cbbCustomProfile;
   if (custom.Text.empty()) {
@@ -17,8 +18,14 @@ void TOptionsDialogModel::FormShow() {
 }
 
 void TOptionsDialogModel::cbbCustomProfileChange(int row) {
+  const TModelChanges::TChangeScope change(Profiles_.Changes);
   Profiles_.cbbCustomProfile.SetItemIndex(row);
   Profiles_.ApplyCustomProfile();
+}
+
+void TOptionsDialogModel::cbbOptionChange(TSettingField field, int row) {
+  const TModelChanges::TChangeScope change(Profiles_.Changes);
+  Profiles_.SelectorOf(field).SetItemIndex(row);
 }
 
 void TOptionsDialogModel::ReloadAndSelectLast() {
@@ -28,28 +35,33 @@ void TOptionsDialogModel::ReloadAndSelectLast() {
 }
 
 void TOptionsDialogModel::btnAddClick() {
+  const TModelChanges::TChangeScope change(Profiles_.Changes);
   Profiles_.AddCustomProfile();
   ReloadAndSelectLast();
 }
 
 void TOptionsDialogModel::btnSaveClick() {
+  const TModelChanges::TChangeScope change(Profiles_.Changes);
   Profiles_.SaveCustomProfile();
   ReloadAndSelectLast();
 }
 
 void TOptionsDialogModel::btnDelClick() {
+  const TModelChanges::TChangeScope change(Profiles_.Changes);
   Profiles_.DeleteCustomProfile();
   ReloadAndSelectLast();
   if (Profiles_.cbbCustomProfile.Items.empty()) Profiles_.cbbCustomProfile.Text.clear();
 }
 
 void TOptionsDialogModel::btnApplyClick() {
+  const TModelChanges::TChangeScope change(Profiles_.Changes);
   Profiles_.cbbProfile.Clear();
   Profiles_.FillProfileList(Profiles_.cbbProfile);
   Visible = false;
 }
 
 void TOptionsDialogModel::btnCancelClick() {
+  const TModelChanges::TChangeScope change(Profiles_.Changes);
   if (OptionsSnapshot) {
     for (std::size_t i = 0; i < OptionFields.size(); ++i) {
       Profiles_.Settings.Set(OptionFields[i], OptionsSnapshot->Options[i]);

@@ -35,6 +35,9 @@ class TOptionsDialogModel {
   void FormShow();
   // The user picked a custom-profile row: its profile is applied.
   void cbbCustomProfileChange(int row);
+  // The user picked a row of one of the eight option selectors: that field
+  // is set and nothing else.
+  void cbbOptionChange(TSettingField field, int row);
   // Add, Save, Delete: the operation, then reload the rows and select the
   // last; Delete clears the text when no rows remain.
   void btnAddClick();

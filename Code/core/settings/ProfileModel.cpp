@@ -80,6 +80,7 @@ TSettingSelector& TProfileModel::SelectorOf(TSettingField field) {
 }
 
 void TProfileModel::FillAllSelectors() {
+  const TModelChanges::TChangeScope change(Changes);
   FillSelector(OutputFileTypes, cbbOutputFiletype);
   FillProfileList(cbbProfile);
   FillSelector(AspectRatios, cbbAspectratio);
@@ -95,12 +96,14 @@ void TProfileModel::FillAllSelectors() {
 }
 
 void TProfileModel::FillProfileList(ISelector& selector) {
+  const TModelChanges::TChangeScope change(Changes);
   for (const auto name : QualityNames.Entries) selector.AddItem(name);
   for (const auto& name : Config_.ReadConfigSections(kUserProfileInfoFile)) selector.AddItem(name);
   selector.SetItemIndex(QualityNames.DefaultIndex);
 }
 
 void TProfileModel::ApplyProfile() {
+  const TModelChanges::TChangeScope change(Changes);
   const int profile = Settings.Profile();
   if (profile >= kFirstCustomProfile) {
     cbbCustomProfile.SetItemIndex(profile - kFirstCustomProfile);
@@ -114,16 +117,19 @@ void TProfileModel::ApplyProfile() {
 }
 
 void TProfileModel::cbbOutputFiletypeChange(int row) {
+  const TModelChanges::TChangeScope change(Changes);
   cbbOutputFiletype.SetItemIndex(row);
   ApplyProfile();
 }
 
 void TProfileModel::cbbProfileChange(int row) {
+  const TModelChanges::TChangeScope change(Changes);
   cbbProfile.SetItemIndex(row);
   ApplyProfile();
 }
 
 void TProfileModel::ReloadCustomProfiles() {
+  const TModelChanges::TChangeScope change(Changes);
   cbbCustomProfile.ReplaceItems(Config_.ReadConfigSections(kUserProfileInfoFile));
 }
 
@@ -133,6 +139,7 @@ std::string TProfileModel::GetCustomProfileValue() const {
 }
 
 void TProfileModel::ApplyCustomProfile() {
+  const TModelChanges::TChangeScope change(Changes);
   const std::string value = GetCustomProfileValue();
   if (value.empty()) return;
   const auto fields = ParsePresetString(value);

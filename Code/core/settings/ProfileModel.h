@@ -12,6 +12,7 @@
 #include "Catalogues.h"
 #include "ConfigFiles.h"
 #include "Dialogs.h"
+#include "ModelChanges.h"
 #include "UserSettings.h"
 
 namespace tarquel {
@@ -65,6 +66,9 @@ class TProfileModel {
 
   // The current conversion choices; every selector below mirrors one field.
   TConvertSettings Settings;
+  // The windows that show this model subscribe here; every operation below
+  // that changes a selection or the rows tells them once it is done.
+  TModelChanges Changes;
 
   // Main window.
   TSettingSelector cbbOutputFiletype{Settings, TSettingField::OutputFiletype};

@@ -104,10 +104,11 @@ TfrmConverting::TfrmConverting(const TConvertingModel& model)
 }
 
 void TfrmConverting::Refresh() {
+  // A chunk without a line of text (a lone line break) leaves the last line shown.
   const QString status = NewestLine(Model_.statState);
-  if (statStatePanel->toolTip() != status) {
+  if (statStatePanel->toolTip() != status && (!status.isEmpty() || Model_.statState.empty())) {
     statStatePanel->setToolTip(status);
-    statStatePanel->setText(statStatePanel->fontMetrics().elidedText(status, Qt::ElideRight, statStatePanel->width() - 8));
+    statStatePanel->setText(statStatePanel->fontMetrics().elidedText(status, Qt::ElideRight, width() - 16));
   }
   SetText(lblInfo, Local(Model_.lblInfo));
   const QString file = Local(Model_.lblCurFileName);

@@ -20,6 +20,8 @@
 #include "ImageButton.h"
 #include "SkinLayout.h"
 #include "SourceListView.h"
+#include "TrimBarPanel.h"
+#include "VideoWindow.h"
 
 namespace tarquel::gui {
 
@@ -123,17 +125,15 @@ TFrmMainForm::TFrmMainForm(QWidget* parent)
   Label3->setCursor(Qt::PointingHandCursor);
   Label3->installEventFilter(this);
 
-  DSVideoWindowEx1 = Place(new QLabel(this), L::kVideo, "DSVideoWindowEx1");
-  DSVideoWindowEx1->setStyleSheet(QStringLiteral("background: black;"));
-  DSVideoWindowEx1->setPixmap(QPixmap::fromImage(artwork::DrawLogo(L::kVideo.size())));
-  Panel1 = Place(new QWidget(this), L::kTrimBar, "Panel1");
-  Panel1->setStyleSheet(QStringLiteral("background: #0b141e; border: 1px solid #3e5c7a;"));
+  // The preview: the video window with its logo, and the trim bar under it.
+  DSVideoWindowEx1 = Place(new TVideoWindow(this), L::kVideo, "DSVideoWindowEx1");
+  Panel1 = Place(new TTrimBarPanel(this), L::kTrimBar, "Panel1");
   btnPlay = Place(new TImageButton(this, Glyph::Play, L::kPlay.size(), {}, QStringLiteral("Ctrl + P")), L::kPlay, "btnPlay");
   btnPause = Place(new TImageButton(this, Glyph::Pause, L::kPause.size(), {}, QStringLiteral("Ctrl + U")), L::kPause, "btnPause");
   btnStop = Place(new TImageButton(this, Glyph::Stop, L::kStop.size(), {}, QStringLiteral("Ctrl + T")), L::kStop, "btnStop");
   pnlCurTime = Place(new QLabel(QStringLiteral("00:00:00"), this), L::kCurTime, "pnlCurTime");
   pnlCurTime->setAlignment(Qt::AlignCenter);
-  pnlCurTime->setStyleSheet(QStringLiteral("background: black; color: #7fd1ff; font: bold 11px 'Arial';"));
+  pnlCurTime->setStyleSheet(QStringLiteral("background: black; color: #7fd1ff; font: 19px 'Arial';"));
 
   dxTreeSourceFileInfo = Place(new TSourceListView(this), L::kSourceList, "dxTreeSourceFileInfo");
 
@@ -148,7 +148,14 @@ TFrmMainForm::TFrmMainForm(QWidget* parent)
 
   tmrClearMemory.setInterval(1000);
   tmrPaintSP.setInterval(10);
-  connect(&tmrPaintSP, &QTimer::timeout, Panel1, qOverload<>(&QWidget::update));
+  // The handles repaint every 10 ms while the window is in use; after a
+  // second without input or change the timer rests, so an idle window
+  // wakes nobody (the bar also follows its geometry whenever the event loop
+  // goes idle). Input wakes it again.
+  connect(&tmrPaintSP, &QTimer::timeout, this, [this] {
+    if (Panel1->PaintHandles()) QuietPaintTicks_ = 0;
+    else if (++QuietPaintTicks_ >= 100) tmrPaintSP.stop();
+  });
   tmrClearMemory.start();
   tmrPaintSP.start();
 
@@ -184,6 +191,20 @@ bool TFrmMainForm::FormKeyDown(int key, Qt::KeyboardModifiers modifiers) {
 }
 
 bool TFrmMainForm::eventFilter(QObject* watched, QEvent* event) {
+  switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::KeyPress:
+    case QEvent::Wheel:
+    case QEvent::Drop:
+      if (auto* widget = qobject_cast<QWidget*>(watched); widget && widget->window() == this) {
+        QuietPaintTicks_ = 0;
+        if (!tmrPaintSP.isActive()) tmrPaintSP.start();
+      }
+      break;
+    default:
+      break;
+  }
   if (event->type() == QEvent::KeyPress) {
     auto* widget = qobject_cast<QWidget*>(watched);
     // Keys meant for a modal box (or any other window) are not ours.

@@ -16,6 +16,8 @@ namespace tarquel::gui {
 
 class TImageButton;
 class TSourceListView;
+class TTrimBarPanel;
+class TVideoWindow;
 
 class TFrmMainForm : public QWidget {
   Q_OBJECT
@@ -33,8 +35,8 @@ class TFrmMainForm : public QWidget {
   TImageButton *RzBmpButton1, *btnSelectOutputFolder;
   QCheckBox *chkShutdown, *chkShowOutputDirectory;
   QLabel *Label1, *Label2, *Label3;
-  QLabel* DSVideoWindowEx1;
-  QWidget* Panel1;
+  TVideoWindow* DSVideoWindowEx1;
+  TTrimBarPanel* Panel1;
   TImageButton *btnPlay, *btnPause, *btnStop;
   QLabel* pnlCurTime;
   TSourceListView* dxTreeSourceFileInfo;
@@ -87,6 +89,7 @@ class TFrmMainForm : public QWidget {
   QPixmap Skin_;
   bool Shown_ = false;
   QPoint DragOffset_;
+  int QuietPaintTicks_ = 0;
   bool Dragging_ = false;
 };
 

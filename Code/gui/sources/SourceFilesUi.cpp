@@ -5,6 +5,7 @@
 #include "QtOpenFileDialog.h"
 #include "SourceListModel.h"
 #include "SourceListView.h"
+#include "TimeCellDelegate.h"
 #include "UnitCustomProc.h"
 #include "Unit_Convert.h"
 
@@ -29,6 +30,10 @@ TSourceFilesUi::TSourceFilesUi(TFrmMainForm& form, TCustomProc& proc, TServices 
   connect(form.btnClearFile, &QAbstractButton::clicked, this, [&events] { events.btnClearFileClick(); });
   list.OnKeyDown = [&events](bool deleteKey) { events.dxTreeSourceFileInfoKeyDown(deleteKey); };
   list.OnClick = [&proc] { proc.TrimBar.RefreshTrimBar(); };
+  // The end of an edit brings the row's times back into line.
+  auto* times = new TTimeCellDelegate(&list, [&proc] { proc.TrimBar.dxTreeSourceFileInfoEdited(); });
+  list.setItemDelegateForColumn(dxtrlSourceFileStartTime, times);
+  list.setItemDelegateForColumn(dxtrlSourceFileEndTime, times);
   list.OnEndDrag = [&events](bool endedOnList) { events.dxTreeSourceFileInfoEndDrag(endedOnList); };
   list.OnFilesDropped = [this](const std::vector<std::string>& paths) { AddDroppedFiles(paths); };
   form.OnFilesDropped = list.OnFilesDropped;

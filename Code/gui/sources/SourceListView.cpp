@@ -134,17 +134,10 @@ void TSourceListView::resizeEvent(QResizeEvent* event) {
   FitColumns();
 }
 
-void TSourceListView::dragEnterEvent(QDragEnterEvent* event) {
-  // Rows of this list and local files come in; anything else is refused.
-  const QMimeData* mime = event->mimeData();
-  if (mime->hasFormat(QString::fromLatin1(kSourceRowsMimeType)) || !LocalFilesOf(mime).empty()) {
-    event->acceptProposedAction();
-  } else {
-    event->ignore();
-  }
-}
+void TSourceListView::dragEnterEvent(QDragEnterEvent* event) { dragMoveEvent(event); }
 
 void TSourceListView::dragMoveEvent(QDragMoveEvent* event) {
+  // Rows of this list and local files come in; anything else is refused.
   const QMimeData* mime = event->mimeData();
   if (mime->hasFormat(QString::fromLatin1(kSourceRowsMimeType)) || !LocalFilesOf(mime).empty()) {
     event->acceptProposedAction();

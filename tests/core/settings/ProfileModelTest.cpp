@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "Errors.h"
 #include "SettingsFixture.h"
 
@@ -266,6 +268,30 @@ TEST_F(Profiles, CancelRestoresSnapshotCloseBoxDoesNot) {
   options.FormClose();
   EXPECT_EQ(profiles.cbbFramerate.SelectedText(), "14.985");
   EXPECT_EQ(profiles.cbbProfile.Items().size(), 7u);
+}
+
+TEST_F(Profiles, ViewsRedrawOnceAfterEachChangeAlsoAfterAnError) {
+  int redraws = 0;
+  profiles.Changes.Subscribe([&redraws] { ++redraws; });
+  WriteConfig(kUserProfileInfoFile, "\r\n[P]\r\nP=2|3|x|6|0|1\r\n");
+  const struct {
+    const char* what;
+    std::function<void()> change;
+  } cases[] = {
+      {"type", [&] { profiles.cbbOutputFiletypeChange(1); }},
+      {"option", [&] { options.cbbOptionChange(TSettingField::Framerate, 6); }},
+      {"show", [&] { options.FormShow(); }},
+      {"cancel", [&] { options.btnCancelClick(); }},
+      {"ok", [&] { options.btnApplyClick(); }},
+      {"bad profile", [&] { EXPECT_THROW(profiles.cbbProfileChange(5), InvalidIntegerError); }},
+  };
+  StartUp();
+  for (const auto& c : cases) {
+    redraws = 0;
+    c.change();
+    EXPECT_EQ(redraws, 1) << c.what;
+  }
+  EXPECT_EQ(Preset(), (Indices{2, 3, 2, 5, 0, 0})) << "fields before the bad one stay set";
 }
 
 TEST_F(Profiles, UnwritableOrMissingConfig) {

@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMimeData>
 #include <QSignalSpy>
 #include <QUrl>
@@ -19,6 +20,7 @@
 #include "SourceFilesUi.h"
 #include "SourceListModel.h"
 #include "SourceListView.h"
+#include "TimeCellDelegate.h"
 #include "UnitCustomProc.h"
 #include "Unit_Convert.h"
 
@@ -176,6 +178,38 @@ TEST_F(SourceFilesUi, RemoveDeleteClearAndDraggingOut) {
   emit Form().btnClearFile->clicked();
   EXPECT_EQ(List().Count(), 0);
   EXPECT_EQ(view.model()->rowCount(), 0);
+}
+
+TEST_F(SourceFilesUi, TimeCellsEditInPlaceAndTheEditIsValidated) {
+  gui::TSourceListView& view = *Form().dxTreeSourceFileInfo;
+  AddAll({"a.avi"});  // 100 s, selected
+  const auto edit = [&](int column, const std::function<void(gui::TTimeEdit&)>& type) {
+    const QModelIndex cell = view.model()->index(0, column);
+    QAbstractItemDelegate* delegate = view.itemDelegateForColumn(column);
+    std::unique_ptr<QWidget> editor(delegate->createEditor(view.viewport(), {}, cell));
+    delegate->setEditorData(editor.get(), cell);
+    type(*static_cast<gui::TTimeEdit*>(editor.get()));
+    delegate->setModelData(editor.get(), view.model(), cell);
+    return List().Row(0);
+  };
+  // The minutes step under the cursor; an End before the Start is pulled up to it.
+  edit(dxtrlSourceFileStartTime, [](gui::TTimeEdit& e) {
+    e.SetText(QStringLiteral("00:00:30"));
+    e.findChild<QLineEdit*>()->setCursorPosition(4);
+    e.stepBy(1);
+  });
+  EXPECT_EQ(List().Cell(0, dxtrlSourceFileStartTime), "00:01:30");
+  EXPECT_EQ(List().Cell(0, dxtrlstclConvertDuration), "00:00:10");
+  EXPECT_EQ(edit(dxtrlSourceFileEndTime, [](gui::TTimeEdit& e) { e.SetText(QStringLiteral("00:00:10")); })[5],
+            "00:01:30");
+  // A Start beyond the Duration: Start and End become the Duration.
+  const TSourceCells beyond = edit(dxtrlSourceFileStartTime, [](gui::TTimeEdit& e) { e.SetText(QStringLiteral("00:02:00")); });
+  EXPECT_EQ(beyond[4], "00:01:40");
+  EXPECT_EQ(beyond[5], "00:01:40");
+  EXPECT_EQ(beyond[6], "00:00:00");
+  // Zero leaves the cell empty, and an empty End means the Duration.
+  EXPECT_EQ(edit(dxtrlSourceFileStartTime, [](gui::TTimeEdit& e) { e.SetSeconds(0); })[4], "00:00:00");
+  EXPECT_EQ(edit(dxtrlSourceFileEndTime, [](gui::TTimeEdit& e) { e.SetSeconds(0); })[5], "00:01:40");
 }
 
 }  // namespace

@@ -1,0 +1,104 @@
+#!/usr/bin/env bash
+# End to end under a real X server: the built program, started from a copy
+# of its program folder, gets a generated clip through the open dialog
+# (Ctrl+O, the path typed, Enter), converts it (Ctrl+S), and a playable MP4
+# of the clip's length appears in the output folder. Exits 77 (skipped)
+# when a tool it needs is missing.
+set -uo pipefail
+program_dir=$1
+for tool in Xvfb xdotool ffmpeg ffprobe; do
+  if ! command -v "$tool" >/dev/null; then
+    echo "SKIPPED: $tool is not installed (tools/setup.sh installs it)"
+    exit 77
+  fi
+done
+
+# The program waits until no process named evc.exe or revc.exe is left, by
+# design; another program's encoder would hold this batch.
+if pgrep -x evc.exe >/dev/null || pgrep -x revc.exe >/dev/null; then
+  echo "SKIPPED: another program's evc.exe or revc.exe is running, and a batch waits for it"
+  exit 77
+fi
+
+work=$(mktemp -d)
+xvfb_pid=
+program_pid=
+cleanup() {
+  [[ -n $program_pid ]] && kill "$program_pid" 2>/dev/null
+  [[ -n $xvfb_pid ]] && kill "$xvfb_pid" 2>/dev/null
+  wait 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() {
+  echo "FAILED: $*"
+  [[ -f $work/Tarquel/log.txt ]] && { echo "log.txt:"; cat "$work/Tarquel/log.txt"; }
+  exit 1
+}
+# With TARQUEL_E2E_SHOTS set to a folder, screenshots of each step go there.
+shot() {
+  [[ -n ${TARQUEL_E2E_SHOTS:-} ]] && command -v import >/dev/null && import -window root "$TARQUEL_E2E_SHOTS/$1.png"
+  return 0
+}
+# Waits up to $1 seconds for the command after it to succeed.
+wait_for() {
+  local limit=$1; shift
+  local deadline=$((SECONDS + limit))
+  until "$@" >/dev/null 2>&1; do
+    ((SECONDS < deadline)) || return 1
+    sleep 0.2
+  done
+}
+
+# A display nobody uses, and our own X server on it.
+display=
+for d in $(seq 91 160); do
+  if [[ ! -e /tmp/.X11-unix/X$d && ! -e /tmp/.X$d-lock ]]; then display=:$d; break; fi
+done
+[[ -n $display ]] || fail "no free X display"
+Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb_pid=$!
+wait_for 10 test -e "/tmp/.X11-unix/X${display#:}" || fail "Xvfb did not start"
+export DISPLAY=$display
+
+cp -r "$program_dir" "$work/Tarquel"
+mkdir -p "$work/Tarquel/Config" "$work/media"
+printf '[USRInfo]\r\nSHWDDir=0\r\nSHUTDOWN=0\r\nOutDir=%s\r\n' "$work/out" >"$work/Tarquel/Config/UserSettings.ini"
+clip=$work/media/clip.avi
+ffmpeg -nostdin -v error -f lavfi -i testsrc=size=320x240:rate=25:duration=6 -f lavfi -i sine=duration=6 \
+  -c:v mpeg4 -c:a libmp3lame -shortest "$clip" || fail "cannot make the clip"
+
+(cd "$work/Tarquel" && exec ./Tarquel) >"$work/program.out" 2>&1 &
+program_pid=$!
+# The caption carries the version once start-up has run; the main window
+# takes keys once the splash has closed and it is the only window left.
+wait_for 20 xdotool search --onlyvisible --pid "$program_pid" --name '^Tarquel [0-9]' || fail "no main window"
+only_main_window() { [[ $(xdotool search --onlyvisible --pid "$program_pid" --name '.' | wc -l) == 1 ]]; }
+wait_for 20 only_main_window || fail "the splash did not close"
+sleep 0.5
+window=$(xdotool search --onlyvisible --pid "$program_pid" --name '^Tarquel [0-9]' | head -1)
+xdotool windowfocus --sync "$window"
+xdotool key ctrl+o
+sleep 1.5
+shot 1-open-dialog
+xdotool type --delay 2 "$clip"
+xdotool key Return
+sleep 2
+shot 2-added
+xdotool windowfocus --sync "$window"
+xdotool key ctrl+s
+sleep 1
+shot 3-converting
+wait_for 20 test -s "$work/out/clip.mp4" || fail "no output file appeared"
+wait_for 60 grep -q "parameter: " "$work/Tarquel/log.txt" || fail "no command in the log"
+# Done when the Converting dialog has gone again.
+wait_for 5 xdotool search --onlyvisible --pid "$program_pid" --name '^Converting$'
+wait_for 90 bash -c "! xdotool search --onlyvisible --pid $program_pid --name '^Converting$'" ||
+  fail "the batch did not end (is another program's evc.exe running?)"
+
+duration=$(ffprobe -v error -show_entries format=duration -of csv=p=0 "$work/out/clip.mp4")
+codecs=$(ffprobe -v error -show_entries stream=codec_name -of csv=p=0 "$work/out/clip.mp4" | tr '\n' ' ')
+echo "output: $work/out/clip.mp4, $duration s, streams: $codecs"
+awk -v d="$duration" 'BEGIN { exit !(d > 5.5 && d < 6.5) }' || fail "the output lasts $duration s, not 6"
+[[ $codecs == "mpeg4 aac " ]] || fail "unexpected streams: $codecs"
+echo "PASSED"

@@ -31,8 +31,9 @@ using namespace tarquel;
 namespace fs = std::filesystem;
 
 struct Run : IEncoderRun {
-  Run(const std::string& command, std::function<void(const std::string&)> chunk, std::function<void()> done)
-      : runner(command, std::move(chunk), nullptr, [done = std::move(done)](bool) { done(); }) {
+  Run(const std::string& encoder, const std::string& command, std::function<void(const std::string&)> chunk,
+      std::function<void()> done)
+      : runner(command, std::move(chunk), nullptr, [done = std::move(done)](bool) { done(); }, encoder) {
     runner.Start();
   }
   int ExitStatus() const override { return runner.ExitStatus(); }
@@ -71,9 +72,10 @@ int main(int argc, char** argv) {
   std::vector<double> chunkMs;
   gui::TfrmConverting* dialog = nullptr;
   TJobDriverHost host;
-  host.StartEncoder = [](const std::string& command, std::function<void(const std::string&)> chunk,
+  host.StartEncoder = [](const std::string& encoder, const std::string& command,
+                         std::function<void(const std::string&)> chunk,
                          std::function<void()> done) -> std::unique_ptr<IEncoderRun> {
-    return std::make_unique<Run>(command, std::move(chunk), std::move(done));
+    return std::make_unique<Run>(encoder, command, std::move(chunk), std::move(done));
   };
   QObject context;
   host.PostToGui = [&](std::function<void()> work) {

@@ -28,8 +28,9 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 struct Run : IEncoderRun {
-  Run(const std::string& command, std::function<void(const std::string&)> chunk, std::function<void()> done)
-      : runner(command, std::move(chunk), nullptr, [done = std::move(done)](bool) { done(); }) {
+  Run(const std::string& encoder, const std::string& command, std::function<void(const std::string&)> chunk,
+      std::function<void()> done)
+      : runner(command, std::move(chunk), nullptr, [done = std::move(done)](bool) { done(); }, encoder) {
     runner.Start();
   }
   platform::TAdvanceSystem runner;
@@ -75,7 +76,7 @@ int main() {
         return rows;
       },
       nullptr, [&]() -> const TConvertSettings& { return settings; }, [&] { return app + "out"; }});
-  auto processes = platform::CreateProcessTable();
+  auto processes = platform::CreateDescendantProcessTable();  // only its own encoders
   test::RecordingServices services;
   test::EventLoop loop;
   std::vector<std::string> commands;
@@ -88,9 +89,10 @@ int main() {
     commands.push_back(builder.BuildEncoderCommand(source, params, job));
     return commands.back();
   };
-  host.StartEncoder = [](const std::string& command, std::function<void(const std::string&)> chunk,
+  host.StartEncoder = [](const std::string& encoder, const std::string& command,
+                         std::function<void(const std::string&)> chunk,
                          std::function<void()> done) -> std::unique_ptr<IEncoderRun> {
-    return std::make_unique<Run>(command, std::move(chunk), std::move(done));
+    return std::make_unique<Run>(encoder, command, std::move(chunk), std::move(done));
   };
   host.PostToGui = [&](std::function<void()> work) { loop.Post(std::move(work)); };
   host.After = [&](std::chrono::milliseconds d, std::function<void()> work) { loop.After(d, std::move(work)); };

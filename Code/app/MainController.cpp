@@ -48,8 +48,9 @@ void ShowSelector(QComboBox* combo, const TSettingSelector& model) {
 
 // A started encoder: its runner thread, released (joined) with it.
 struct EncoderRun : IEncoderRun {
-  EncoderRun(const std::string& command, std::function<void(const std::string&)> onChunk, std::function<void()> done)
-      : Runner(command, std::move(onChunk), nullptr, [done = std::move(done)](bool) { done(); }) {
+  EncoderRun(const std::string& encoder, const std::string& command, std::function<void(const std::string&)> onChunk,
+             std::function<void()> done)
+      : Runner(command, std::move(onChunk), nullptr, [done = std::move(done)](bool) { done(); }, encoder) {
     Runner.Start();
   }
   int ExitStatus() const override { return Runner.ExitStatus(); }
@@ -170,9 +171,10 @@ void TMainController::InitApplication() {
   TJobDriverHost windows;
   windows.StartEncoder = Env_.StartEncoder;
   if (!windows.StartEncoder) {
-    windows.StartEncoder = [](const std::string& command, std::function<void(const std::string&)> onChunk,
+    windows.StartEncoder = [](const std::string& encoder, const std::string& command,
+                              std::function<void(const std::string&)> onChunk,
                               std::function<void()> done) -> std::unique_ptr<IEncoderRun> {
-      return std::make_unique<EncoderRun>(command, std::move(onChunk), std::move(done));
+      return std::make_unique<EncoderRun>(encoder, command, std::move(onChunk), std::move(done));
     };
   }
   // Called from the runner's thread: a queued call never waits for the GUI.

@@ -1,5 +1,7 @@
 #include "UnitCustomProc.h"
 
+#include "IniFiles32.h"
+
 namespace tarquel {
 
 namespace {
@@ -37,6 +39,8 @@ TCustomProc::TCustomProc(TCommonLib& lib, std::string homeFolder, INamePrompt& n
       SourceEvents(SourceList, TrimBar, player),
       Lib_(lib),
       Builder_(BuildEnvironment(lib, *this)) {
+  // Writes cut short by an earlier crash leave temporary files behind.
+  TIniFile32::RemoveStaleTemporaryFiles(Config.FileName(""));
   windows.RowCount = [this] { return SourceList.Count(); };
   windows.RowCheck = [this](int row) { return SourceList.Cell(row, dxtrlchkCheckStatus); };
   windows.RowFileName = [this](int row) { return SourceList.Cell(row, dxtrlSourceFileName); };

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "Errors.h"
+#include "RegularFiles.h"
 
 namespace tarquel::media {
 
@@ -65,6 +66,10 @@ int TProbeGraph::RenderFile(const std::string& path) {
   // The path is always a local file: the "file:" prefix keeps a name with
   // a colon from being taken for another protocol, and the white list keeps
   // a playlist inside a source from reaching anything but local files.
+  // Only regular files: opening a FIFO or a device would wait forever.
+  if (const std::string problem = RegularFileProblem(path); !problem.empty()) {
+    throw MediaGraphError("Cannot render \"" + path + "\": " + problem);
+  }
   TOptions options;
   av_dict_set(&options.Items, "protocol_whitelist", "file", 0);
   AVFormatContext* raw = nullptr;  // freed by avformat_open_input on failure

@@ -3,7 +3,7 @@
 namespace tarquel::platform {
 
 TAdvanceSystem::TAdvanceSystem(std::string commandLine, ChunkCallback onChunk, RunProcess runProcess,
-                               FinishedCallback onFinished)
+                               FinishedCallback onFinished, std::string programPath)
     : CommandLine(std::move(commandLine)),
       OnChunk(std::move(onChunk)),
       RunProcess_(std::move(runProcess)),
@@ -16,8 +16,9 @@ TAdvanceSystem::TAdvanceSystem(std::string commandLine, ChunkCallback onChunk, R
       return started;
     };
   } else {
-    RunProcess_ = [this](const std::string& line, const ChunkCallback& chunk) {
+    RunProcess_ = [this, programPath = std::move(programPath)](const std::string& line, const ChunkCallback& chunk) {
       EncoderRunOptions options;
+      options.programPath = programPath;
       options.exitStatus = &ExitStatus_;
       return RunEncoderProcess(line, chunk, options);
     };

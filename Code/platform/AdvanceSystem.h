@@ -22,8 +22,11 @@ class TAdvanceSystem {
   // run's result (false: the encoder could not be started).
   using FinishedCallback = std::function<void(bool started)>;
 
+  // `programPath`, when given, is the program the command line begins with,
+  // exactly as written there; the runner then starts that program and does
+  // not guess where its path ends.
   TAdvanceSystem(std::string commandLine, ChunkCallback onChunk, RunProcess runProcess = nullptr,
-                 FinishedCallback onFinished = nullptr);
+                 FinishedCallback onFinished = nullptr, std::string programPath = {});
   // Release: waits for the body to return.
   ~TAdvanceSystem();
   TAdvanceSystem(const TAdvanceSystem&) = delete;

@@ -19,8 +19,9 @@ inline constexpr int kReadBufferBytes = 1025;
 struct EncoderRunOptions {
   // The child's working directory; empty means the program folder.
   std::string workingDirectory;
-  // The program path when the caller knows it (the command line then
-  // begins with it); empty means it is found at the start of the line.
+  // The program path when the caller knows it: the command line must then
+  // begin with it (bare or quoted), otherwise nothing is started. Empty
+  // means it is found at the start of the line.
   std::string programPath;
   // The pause after each delivered chunk; it ends early when the child exits.
   std::chrono::milliseconds chunkPause{500};

@@ -118,6 +118,8 @@ class Child {
   int Status_ = -1;
 };
 
+// The program and its arguments; an empty program when the line does not
+// begin with the given program path.
 ProgramAndArguments ParseCommand(const std::string& commandLine, const std::string& programPath) {
   if (!programPath.empty()) {
     std::string_view rest = commandLine;
@@ -129,6 +131,7 @@ ProgramAndArguments ParseCommand(const std::string& commandLine, const std::stri
     if (rest.substr(0, quoted.size()) == quoted) {
       return {programPath, SplitCommandLineArguments(rest.substr(quoted.size()))};
     }
+    return {};
   }
   return SplitProgramAndArguments(commandLine, IsProgramFile);
 }

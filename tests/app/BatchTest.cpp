@@ -35,8 +35,9 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 struct EncoderRun : IEncoderRun {
-  EncoderRun(const std::string& command, std::function<void(const std::string&)> onChunk, std::function<void()> done)
-      : runner(command, std::move(onChunk), nullptr, [done = std::move(done)](bool) { done(); }) {
+  EncoderRun(const std::string& encoder, const std::string& command, std::function<void(const std::string&)> onChunk,
+             std::function<void()> done)
+      : runner(command, std::move(onChunk), nullptr, [done = std::move(done)](bool) { done(); }, encoder) {
     runner.Start();
   }
   platform::TAdvanceSystem runner;
@@ -98,9 +99,10 @@ class Batch : public ::testing::Test {
     host.BuildEncoderCommand = [this](const std::string& source) {
       return builder_.BuildEncoderCommand(source, params_, job_);
     };
-    host.StartEncoder = [](const std::string& command, std::function<void(const std::string&)> onChunk,
+    host.StartEncoder = [](const std::string& encoder, const std::string& command,
+                           std::function<void(const std::string&)> onChunk,
                            std::function<void()> done) -> std::unique_ptr<IEncoderRun> {
-      return std::make_unique<EncoderRun>(command, std::move(onChunk), std::move(done));
+      return std::make_unique<EncoderRun>(encoder, command, std::move(onChunk), std::move(done));
     };
     host.PostToGui = [this](std::function<void()> work) { loop_.Post(std::move(work)); };
     host.After = [this](std::chrono::milliseconds d, std::function<void()> work) { loop_.After(d, std::move(work)); };
@@ -144,7 +146,8 @@ class Batch : public ::testing::Test {
                                              },
                                              nullptr, [this]() -> const TConvertSettings& { return settings_; },
                                              [this] { return Out(); }}};
-  std::unique_ptr<IProcessTable> processes_ = platform::CreateProcessTable();
+  // Only this test's own encoders are looked up and ended.
+  std::unique_ptr<IProcessTable> processes_ = platform::CreateDescendantProcessTable();
   test::RecordingServices services_;
   std::vector<std::string> warnings_, questions_;
   bool dialogShown_ = false, mainEnabled_ = true, shutdown_ = false;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "AvsScript.h"
+#include "EncoderMain.h"
 #include "StatusLine.h"
 #include "TextFormats.h"
 
@@ -53,6 +54,12 @@ TEST(EncoderOptions, RefusesBadCommandLinesWithOneClearLine) {
       {"-i in.avi -vcodec h264 out.mp4", "bad value 'h264' for option -vcodec"},
       {"-i in.avi -ac 6 out.mp4", "bad value '6' for option -ac"},
       {"-i in.avi -ss 1:xx out.mp4", "bad value '1:xx' for option -ss"},
+      {"-i in.avi -ss 1e306:0:0 out.mp4", "bad value '1e306:0:0' for option -ss"},
+      {"-i in.avi -t 1e3 out.mp4", "bad value '1e3' for option -t"},
+      {"-i in.avi -t inf out.mp4", "bad value 'inf' for option -t"},
+      {"-i in.avi -r 0x1A out.mp4", "bad value '0x1A' for option -r"},
+      {"-i in.avi -b +768 out.mp4", "bad value '+768' for option -b"},
+      {"-i in.avi -ar 4e4 out.mp4", "bad value '4e4' for option -ar"},
       {"-i in.avi stray out.mp4", "unexpected argument 'stray'"},
       {"-i in.avi -y", "no output file given"},
       {"-y out.mp4", "no input file given (-i)"},
@@ -62,15 +69,22 @@ TEST(EncoderOptions, RefusesBadCommandLinesWithOneClearLine) {
     EXPECT_FALSE(ParseEncoderOptions(Words(c.line), error)) << c.line;
     EXPECT_EQ(error, c.error) << c.line;
   }
+  // Whatever a value holds, the error stays one line without "=".
+  std::string error;
+  EXPECT_FALSE(ParseEncoderOptions({"-i", "in.avi", "-b", "7\r\nframe=1", "out.mp4"}, error));
+  EXPECT_EQ(ErrorLine("evc.exe", error), "evc.exe: bad value '7  frame:1' for option -b\n");
 }
 
 TEST(EncoderOptions, StartTimes) {
   const struct {
-    const char* text;
+    std::string text;
     double seconds;  // < 0: refused
   } cases[] = {
       {"00:00:10", 10}, {"01:02:03", 3723}, {"100:00:00", 360000}, {"12.5", 12.5}, {"00:01:02.25", 62.25},
       {"", -1},         {"-3", -1},         {"1:2:3:4", -1},       {"1.5:00", -1},  {"00:10:", -1},
+      {"1e306:0:0", -1}, {"1e3", -1},       {"inf", -1},           {"nan", -1},     {"0x10", -1},
+      {"+5", -1},       {"1..2", -1},       {".", -1},             {" 5", -1},      {"0:0:" + std::string(400, '9'), -1},
+      {".5", 0.5},      {std::string(308, '9') + ":0:0", -1},
   };
   for (const auto& c : cases) {
     const auto s = ParseStartTime(c.text);

@@ -7,6 +7,8 @@ extern "C" {
 #include <libavutil/dict.h>
 }
 
+#include <sys/stat.h>
+
 #include <cmath>
 #include <filesystem>
 #include <regex>
@@ -272,6 +274,7 @@ TEST_F(Encoder, BadInputsFailWithOneClearLineAndLoseNothing) {
       {{"-y", "-i", Src("noisy.mp4"), "-vcodec", "mpeg4"}, "o9.mp3", "cannot hold"},
       {{"-i", Src("noisy.mp4")}, "taken.mp4", "already exists"},
       {{"-y", "-i", Src("noisy.mp4")}, "no such folder/o10.mp4", "cannot create"},
+      {{"-y", "-i", Src("missing\nframe=1.avi")}, "o11.mp4", "cannot open"},
   };
   for (const auto& c : cases) {
     std::vector<std::string> args = {kEvc};
@@ -295,6 +298,40 @@ TEST_F(Encoder, BadInputsFailWithOneClearLineAndLoseNothing) {
   EXPECT_EQ(same.exitCode, 1);
   EXPECT_NE(same.output.find("would replace the input"), std::string::npos);
   for (const auto& [path, content] : sources) EXPECT_EQ(test::ReadFile(path), content) << path;
+}
+
+TEST_F(Encoder, SpecialFilesAndLinksNeitherHoldNorRedirectTheEncoder) {
+  namespace fs = std::filesystem;
+  ASSERT_EQ(::mkfifo(Out("pipe.mp4").c_str(), 0600), 0);
+  ASSERT_EQ(::mkfifo(Out("pipe.avs").c_str(), 0600), 0);
+  test::WriteFile(Out("precious.txt"), "the user's file");
+  fs::create_symlink(Out("precious.txt"), Out("link.mp4"));
+  fs::create_symlink(Out("nowhere.mp4"), Out("dangling.mp4"));
+  const struct {
+    std::string program;
+    std::vector<std::string> args;
+    const char* says;
+  } cases[] = {
+      {kEvc, {"-y", "-i", Out("pipe.mp4"), Out("o1.mp4")}, "is not a regular file"},
+      {kEvc, {"-y", "-i", out_.Folder(), Out("o2.mp4")}, "is not a regular file"},
+      {kRevc, {"-y", "-i", Out("pipe.avs"), Out("o3.mp4")}, "is not a regular file"},
+      {kEvc, {"-y", "-i", Src("tone.wav"), "-vn", Out("pipe.mp4")}, "pipe.mp4"},
+      {kEvc, {"-y", "-i", Src("tone.wav"), "-vn", Out("link.mp4")}, "is a symbolic link"},
+      {kEvc, {"-y", "-i", Src("tone.wav"), "-vn", Out("dangling.mp4")}, "is a symbolic link"},
+  };
+  for (const auto& c : cases) {
+    // Bounded: a run held by a FIFO would otherwise wait forever.
+    std::vector<std::string> args = {"timeout", "30", c.program};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const auto run = RunProgram(args);
+    EXPECT_EQ(run.exitCode, 1) << c.args.back() << ": " << run.output;
+    EXPECT_NE(run.output.find(c.says), std::string::npos) << run.output;
+  }
+  EXPECT_FALSE(fs::exists(Out("o1.mp4")) || fs::exists(Out("o2.mp4")) || fs::exists(Out("o3.mp4")));
+  EXPECT_EQ(test::ReadFile(Out("precious.txt")), "the user's file");
+  EXPECT_TRUE(fs::is_symlink(Out("link.mp4")) && fs::is_symlink(Out("dangling.mp4")));
+  EXPECT_FALSE(fs::exists(Out("nowhere.mp4")));
+  EXPECT_TRUE(fs::is_fifo(Out("pipe.mp4")));
 }
 
 }  // namespace

@@ -16,11 +16,16 @@ namespace {
 class CustomProc : public test::SettingsFixture {};
 
 TEST_F(CustomProc, StartUpSettingsAndARowGiveTheCommandLine) {
+  // A write cut short by an earlier crash left its temporary file.
+  const std::string stale = ConfigFile(std::string(kUserSettingsFile) + ".00000000deadbeef.tmp");
+  WriteConfig(std::string(kUserSettingsFile) + ".00000000deadbeef.tmp", "half");
+  std::filesystem::last_write_time(stale, std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
   test::NoProcesses processes;
   test::RecordingServices services;
   TCommonLib lib(dir.Folder(), processes, services, dialogs);
   test::FakePlayback player;
   TCustomProc proc(lib, Home(), dialogs, dialogs, TJobDriverHost{}, player);
+  EXPECT_FALSE(std::filesystem::exists(stale)) << "start-up clears what a crash left";
   proc.Profiles.FillAllSelectors();
   proc.Profiles.ApplyProfile();
   const std::string source = dir.Folder() + "holiday.avi";

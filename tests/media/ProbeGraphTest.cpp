@@ -1,6 +1,7 @@
 #include "ProbeGraph.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <random>
@@ -46,6 +47,10 @@ class Media : public ::testing::Environment {
     std::string noise(64 * 1024, '\0');
     for (char& c : noise) c = static_cast<char>(random());
     test::WriteFile(Path("random.avi"), noise);
+
+    // Named like media but no regular files: opening must not wait.
+    if (::mkfifo(Path("pipe.mp4").c_str(), 0600) != 0) throw std::runtime_error("cannot make pipe.mp4");
+    fs::create_directory(Path("folder.avi"));
   }
   void TearDown() override { Dir_.reset(); }
 
@@ -77,6 +82,8 @@ TEST(ProbeGraph, RendersAndMeasuresRealFiles) {
       {"partial.avi", 1, 1450, 1600, 1},
       {"random.avi", kFails, 0, 0, 0},
       {"missing.avi", kFails, 0, 0, 0},
+      {"pipe.mp4", kFails, 0, 0, 0},
+      {"folder.avi", kFails, 0, 0, 0},
   };
   for (const auto& c : cases) {
     const std::string path = Media::Path(c.name);

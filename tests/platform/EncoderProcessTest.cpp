@@ -2,6 +2,7 @@
 #include <signal.h>
 
 #include <atomic>
+#include <filesystem>
 #include <chrono>
 #include <thread>
 
@@ -92,6 +93,32 @@ TEST(EncoderProcess, ArgumentsArriveWholeThroughTheQuotingRules) {
   known.programPath = kEncoder;
   EXPECT_EQ(RunEncoder(kEncoder + " args x", known).Joined(), "[x]");
   EXPECT_EQ(RunEncoder("\"" + kEncoder + "\" args y", known).Joined(), "[y]");
+}
+
+TEST(EncoderProcess, TheGivenProgramRunsEvenWhenAPrefixOfItsFolderIsAProgram) {
+  // "/…/My Apps/evc.exe" with an executable "/…/My" beside the folder: the
+  // runner told the program path starts evc.exe, never "My".
+  test::TempDir dir;
+  std::filesystem::create_directory(dir.File("My Apps"));
+  const std::string encoder = dir.File("My Apps/evc.exe");
+  std::filesystem::copy_file(kEncoder, encoder);
+  test::WriteFile(dir.File("My"), "#!/bin/sh\necho wrong program\n");
+  std::filesystem::permissions(dir.File("My"), std::filesystem::perms::owner_all);
+  EXPECT_EQ(RunEncoder(encoder + " args x").Joined(), "wrong program\n");  // guessing goes wrong
+
+  EncoderRunOptions known;
+  known.programPath = encoder;
+  EXPECT_EQ(RunEncoder(encoder + " args x", known).Joined(), "[x]");
+  // A line that does not begin with the given program starts nothing.
+  EXPECT_FALSE(RunEncoder(dir.File("My") + " args x", known).started);
+
+  std::string delivered;
+  {
+    TAdvanceSystem runner(encoder + " args \"a b\"", [&](const std::string& chunk) { delivered += chunk; }, nullptr,
+                          nullptr, encoder);
+    runner.Start();
+  }
+  EXPECT_EQ(delivered, "[a b]");
 }
 
 TEST(EncoderProcess, RunsInTheProgramFolderOrTheGivenOne) {

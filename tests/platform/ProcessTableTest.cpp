@@ -1,6 +1,7 @@
 #include "ProcessTable.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -32,7 +33,9 @@ class ProcessTable : public ::testing::Test {
   }
   std::string Log() const { return test::ReadFile(dir_.File("log.txt")); }
 
-  std::unique_ptr<IProcessTable> table_ = CreateProcessTable();
+  // Only this test program and its children: another program's evc.exe
+  // running on the same machine is never seen, let alone ended.
+  std::unique_ptr<IProcessTable> table_ = CreateDescendantProcessTable();
   TSysFunc sys_{*table_};
   test::TempDir dir_;
   TAppFunc log_{dir_.Folder()};
@@ -96,6 +99,58 @@ TEST_F(ProcessTable, AnEndedButUnreapedProcessIsNotRunning) {
   ASSERT_EQ(::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOWAIT), 0);  // a zombie now
   EXPECT_EQ(sys_.FindProcessId("evc.exe"), 0u);
   ::waitpid(pid, nullptr, 0);
+}
+
+// Starts `program forever` as a grandchild whose parent exits at once, so
+// it is no descendant of this process: a stand-in for someone else's
+// encoder. Returns its id (0 on failure).
+pid_t StartStranger(const std::string& program) {
+  int ids[2];
+  if (::pipe(ids) != 0) return 0;
+  const pid_t middle = ::fork();
+  if (middle == 0) {
+    const pid_t stranger = ::fork();
+    if (stranger == 0) {
+      ::close(ids[0]);
+      ::close(ids[1]);
+      char mode[] = "forever";
+      char* argv[] = {const_cast<char*>(program.c_str()), mode, nullptr};
+      ::execv(program.c_str(), argv);
+      ::_exit(127);
+    }
+    [[maybe_unused]] const auto written = ::write(ids[1], &stranger, sizeof stranger);
+    ::_exit(0);
+  }
+  ::close(ids[1]);
+  pid_t stranger = 0;
+  if (middle <= 0 || ::read(ids[0], &stranger, sizeof stranger) != sizeof stranger) stranger = 0;
+  ::close(ids[0]);
+  if (middle > 0) ::waitpid(middle, nullptr, 0);
+  return stranger;
+}
+
+TEST_F(ProcessTable, AnotherProgramsEncoderIsNeitherSeenNorEnded) {
+  const pid_t stranger = StartStranger(TEST_PROGRAM_DIR "evc.exe");
+  ASSERT_GT(stranger, 0);
+  // It runs (the machine-wide table sees it) ...
+  const auto everyone = CreateProcessTable();
+  bool running = false;
+  for (int i = 0; i < 500 && !running; ++i) {
+    if (const auto list = everyone->Snapshot()) {
+      for (const auto& p : *list) running = running || (p.ProcessId == static_cast<std::uint32_t>(stranger) &&
+                                                         p.ExeFile == "evc.exe");
+    }
+    if (!running) std::this_thread::sleep_for(10ms);
+  }
+  EXPECT_TRUE(running);
+  // ... but not for this test's table, which will not end it either.
+  EXPECT_EQ(sys_.FindProcessId("evc.exe"), 0u);
+  EXPECT_FALSE(KillProcessByName(*table_, log_, "evc.exe"));
+  EXPECT_FALSE(table_->Terminate(static_cast<std::uint32_t>(stranger)));
+  EXPECT_FALSE(table_->Terminate(static_cast<std::uint32_t>(::getpid())));
+  EXPECT_TRUE(StopEncoderProcesses(*table_, log_, "evc.exe", nullptr));
+  EXPECT_EQ(::kill(stranger, 0), 0) << "the stranger was ended";
+  ::kill(stranger, SIGKILL);  // this test started it, so this test ends it
 }
 
 TEST_F(ProcessTable, KillingNothingFailsAndSaysSo) {

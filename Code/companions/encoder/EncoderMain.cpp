@@ -11,6 +11,7 @@ extern "C" {
 #include <iterator>
 
 #include "AvsScript.h"
+#include "RegularFiles.h"
 #include "Transcoder.h"
 
 namespace tarquel::encoder {
@@ -19,11 +20,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// One line of error text. The progress reader splits status lines at "=",
-// so no other text may contain one.
 int Refuse(const char* program, std::string text) {
-  std::replace(text.begin(), text.end(), '=', ':');
-  std::fprintf(stderr, "%s: %s\n", program, text.c_str());
+  std::fputs(ErrorLine(program, std::move(text)).c_str(), stderr);
   std::fflush(stderr);
   return 1;
 }
@@ -36,6 +34,14 @@ bool SameFile(const std::string& a, const std::string& b) {
 
 }  // namespace
 
+std::string ErrorLine(const char* program, std::string text) {
+  for (char& c : text) {
+    if (c == '=') c = ':';
+    if (static_cast<unsigned char>(c) < ' ' || c == 0x7F) c = ' ';
+  }
+  return std::string(program) + ": " + text + "\n";
+}
+
 int RunEncoder(EncoderKind kind, int argc, char** argv) {
   const char* program = kind == EncoderKind::Media ? "evc.exe" : "revc.exe";
   av_log_set_level(AV_LOG_QUIET);
@@ -47,6 +53,10 @@ int RunEncoder(EncoderKind kind, int argc, char** argv) {
 
   TranscodeJob job{*options, options->input, std::nullopt};
   if (kind == EncoderKind::Script) {
+    // A FIFO or device named like a script would hold the encoder forever.
+    if (const std::string problem = media::RegularFileProblem(options->input); !problem.empty()) {
+      return Refuse(program, problem);
+    }
     std::ifstream in(options->input, std::ios::binary);
     if (!in) return Refuse(program, "cannot read the script " + options->input);
     const std::string text((std::istreambuf_iterator<char>(in)), {});

@@ -2,6 +2,8 @@
 // report on the one pipe the program reads.
 #pragma once
 
+#include <string>
+
 namespace tarquel::encoder {
 
 enum class EncoderKind {
@@ -12,5 +14,11 @@ enum class EncoderKind {
 // Returns the process exit status: 0 when converted, 1 otherwise (after
 // one line saying why).
 int RunEncoder(EncoderKind kind, int argc, char** argv);
+
+// The error line as written: "program: text" and one line end. The progress
+// reader splits status lines at "=" and reads line by line, so "=" becomes
+// ":" and a line break or other control character in the text (a path, a
+// value) becomes a blank.
+std::string ErrorLine(const char* program, std::string text);
 
 }  // namespace tarquel::encoder

@@ -1,5 +1,6 @@
 #include "EncoderOptions.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <functional>
@@ -11,17 +12,46 @@ namespace tarquel::encoder {
 
 namespace {
 
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Digits with at most one decimal point and at least one digit ("12",
+// "12.5", ".5", "5."): no sign, exponent, hex, "inf" or "nan".
+bool IsPlainDecimal(std::string_view text) {
+  std::size_t digits = 0, points = 0;
+  for (const char c : text) {
+    if (IsDigit(c)) {
+      ++digits;
+    } else if (c == '.') {
+      ++points;
+    } else {
+      return false;
+    }
+  }
+  return digits > 0 && points <= 1;
+}
+
 std::optional<double> ParseDecimal(std::string_view text) {
+  if (!IsPlainDecimal(text)) return std::nullopt;
   double value = 0;
-  if (text.empty() || text.front() == '+' || text.front() == '-') return std::nullopt;
-  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed);
   if (ec != std::errc{} || end != text.data() + text.size() || !std::isfinite(value)) return std::nullopt;
   return value;
 }
 
+// A plain decimal with an optional leading "-".
+std::optional<double> ParseSignedDecimal(std::string_view text) {
+  const bool negative = !text.empty() && text.front() == '-';
+  const auto value = ParseDecimal(negative ? text.substr(1) : text);
+  if (!value) return std::nullopt;
+  return negative ? -*value : *value;
+}
+
+// Whole numbers: digits only, within an int.
 std::optional<int> ParsePositive(std::string_view text, bool zeroAllowed = false) {
-  const auto value = TryStrToInt(text);
-  if (!value || *value < (zeroAllowed ? 0 : 1)) return std::nullopt;
+  if (text.empty() || !std::all_of(text.begin(), text.end(), IsDigit)) return std::nullopt;
+  int value = 0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (ec != std::errc{} || end != text.data() + text.size() || value < (zeroAllowed ? 0 : 1)) return std::nullopt;
   return value;
 }
 
@@ -47,6 +77,7 @@ std::optional<double> ParseStartTime(const std::string& text) {
     if (!value || (!last && *value != std::floor(*value))) return std::nullopt;
     seconds = seconds * 60 + *value;
   }
+  if (!std::isfinite(seconds)) return std::nullopt;
   return seconds;
 }
 
@@ -78,11 +109,7 @@ std::optional<EncoderOptions> ParseEncoderOptions(const std::vector<std::string>
        }},
       {"-t", [&](const std::string& v) {
          // Zero and negative lengths are read; they make an empty segment.
-         double value = 0;
-         const auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), value);
-         if (ec != std::errc{} || end != v.data() + v.size() || !std::isfinite(value)) return false;
-         o.durationSeconds = value;
-         return true;
+         return (o.durationSeconds = ParseSignedDecimal(v)).has_value();
        }},
   };
 

@@ -33,7 +33,9 @@ struct EncoderOptions {
 std::optional<EncoderOptions> ParseEncoderOptions(const std::vector<std::string>& args, std::string& error);
 
 // "HH:MM:SS" (hours unbounded, seconds may have a fraction) or a decimal
-// number of seconds; nullopt for anything else or a negative time.
+// number of seconds, every part plain digits with at most one point (no
+// sign, exponent, hex, "inf" or "nan"); nullopt for anything else and for a
+// time too large to hold.
 std::optional<double> ParseStartTime(const std::string& text);
 
 }  // namespace tarquel::encoder

@@ -17,6 +17,7 @@ extern "C" {
 #include <vector>
 
 #include "FfmpegHandles.h"
+#include "RegularFiles.h"
 
 namespace tarquel::encoder {
 
@@ -85,6 +86,8 @@ class Conversion {
 
  private:
   void OpenInput() {
+    // Only a regular file: a FIFO or a device would hold the encoder forever.
+    if (const std::string problem = RegularFileProblem(Job_.mediaPath); !problem.empty()) Fail(problem);
     AVFormatContext* raw = nullptr;
     Check(avformat_open_input(&raw, Job_.mediaPath.c_str(), nullptr, nullptr), "cannot open " + Job_.mediaPath);
     Input_.reset(raw);
@@ -292,8 +295,15 @@ class Conversion {
       }
     }
     if (!(muxer->flags & AVFMT_NOFILE)) {
-      Check(avio_open(&Output_->pb, O_.output.c_str(), AVIO_FLAG_WRITE), "cannot create " + O_.output);
+      // Opened here, never through a link at the output path, then handed
+      // to libavformat by its descriptor's name (the same open file).
+      std::string error;
+      const int fd = OpenOutputFile(O_.output, O_.overwrite, error);
+      if (fd < 0) Fail(error);
       OutputCreated_ = true;
+      const int opened = avio_open(&Output_->pb, ("/proc/self/fd/" + std::to_string(fd)).c_str(), AVIO_FLAG_WRITE);
+      ::close(fd);
+      Check(opened, "cannot create " + O_.output);
     }
     Check(avformat_write_header(Output_.get(), nullptr), "cannot write " + O_.output);
   }

@@ -106,7 +106,8 @@ void TJobDriver::NextRow() {
   };
   // Both callbacks run on the runner's thread and only hand over.
   Runner_ = Host_.StartEncoder(
-      Job_.Command, [this, post, file](const std::string& chunk) { post([this, file, chunk] { Deliver(file, chunk); }); },
+      Params_.Encoder, Job_.Command,
+      [this, post, file](const std::string& chunk) { post([this, file, chunk] { Deliver(file, chunk); }); },
       [this, post, file] { post([this, file] { RunnerFinished(file); }); });
   if (!Runner_) RunnerFinished(file);
 }

@@ -37,9 +37,12 @@ struct TJobDriverHost {
   // Builds the command of a source (filling the parameters and the job's
   // StartTime and CutLength).
   std::function<std::string(const std::string& source)> BuildEncoderCommand;
-  // Starts the runner for a command. `onChunk` is called on the runner's
-  // thread; `onFinished` once, on the runner's thread, when it is done.
-  std::function<std::unique_ptr<IEncoderRun>(const std::string& command, std::function<void(const std::string&)> onChunk,
+  // Starts the runner for a command that begins with the program `encoder`
+  // (the builder's Encoder, which the runner starts as it is, blanks and
+  // all). `onChunk` is called on the runner's thread; `onFinished` once, on
+  // the runner's thread, when it is done.
+  std::function<std::unique_ptr<IEncoderRun>(const std::string& encoder, const std::string& command,
+                                              std::function<void(const std::string&)> onChunk,
                                               std::function<void()> onFinished)>
       StartEncoder;
   // Runs `work` on the GUI thread soon; callable from any thread, never waits.

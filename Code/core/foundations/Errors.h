@@ -36,6 +36,12 @@ class InOutError : public TarquelError {
   using TarquelError::TarquelError;
 };
 
+// A text cannot be stored as it is (a settings value with a line break).
+class InvalidValueError : public TarquelError {
+ public:
+  using TarquelError::TarquelError;
+};
+
 // A media graph could not do what was asked (open, render, run, seek).
 class MediaGraphError : public TarquelError {
  public:

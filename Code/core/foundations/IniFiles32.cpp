@@ -1,5 +1,8 @@
 #include "IniFiles32.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
@@ -63,11 +66,38 @@ bool IsReadOnlyFile(const std::string& fileName) {
   return !UniqueFile(std::fopen(fileName.c_str(), "ab"));
 }
 
+// The temporary file of a write: the target's name, a dot, 16 hex digits
+// and ".tmp".
+constexpr std::size_t kTemporaryDigits = 16;
+constexpr std::string_view kTemporaryEnding = ".tmp";
+
 std::string TemporaryNameBeside(const std::string& fileName) {
   static thread_local std::mt19937_64 generator{std::random_device{}()};
   char suffix[32];
   std::snprintf(suffix, sizeof suffix, ".%016llx.tmp", static_cast<unsigned long long>(generator()));
   return fileName + suffix;
+}
+
+bool IsTemporaryName(std::string_view name) {
+  if (!name.ends_with(kTemporaryEnding)) return false;
+  name.remove_suffix(kTemporaryEnding.size());
+  if (name.size() < kTemporaryDigits + 2 || name[name.size() - kTemporaryDigits - 1] != '.') return false;
+  const auto digits = name.substr(name.size() - kTemporaryDigits);
+  return digits.find_first_not_of("0123456789abcdef") == std::string_view::npos;
+}
+
+// Forces a folder's entries to the disk; false when that failed.
+bool SyncFolder(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool ok = ::fsync(fd) == 0;
+  return ::close(fd) == 0 && ok;
+}
+
+std::string FolderOf(const std::string& fileName) {
+  const auto slash = fileName.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? std::string("/") : fileName.substr(0, slash);
 }
 
 }  // namespace
@@ -138,6 +168,11 @@ std::int32_t TIniFile32::ReadInteger(std::string_view section, std::string_view 
 }
 
 void TIniFile32::WriteString(std::string_view section, std::string_view key, std::string_view value) {
+  for (const auto& [what, text] : {std::pair{"section", section}, std::pair{"key", key}, std::pair{"value", value}}) {
+    if (!IsStorable(text)) {
+      throw InvalidValueError("Cannot write to \"" + FileName_ + "\": the " + what + " holds a line break.");
+    }
+  }
   const std::string entry = std::string(key) + "=" + std::string(value);
   const auto header = FindSection(section);
   if (header < 0) {
@@ -205,6 +240,8 @@ void TIniFile32::UpdateFile() const {
     }
     const int error = errno;
     ok = std::fflush(file.get()) == 0 && ok;
+    // On the disk before the rename, so a crash never leaves an empty file.
+    ok = ok && ::fsync(::fileno(file.get())) == 0;
     if (std::fclose(file.release()) != 0) ok = false;
     if (!ok) {
       std::remove(temporary.c_str());
@@ -219,6 +256,24 @@ void TIniFile32::UpdateFile() const {
     std::remove(temporary.c_str());
     fail(ec.message());
   }
+  // The rename itself lasts once the folder is on the disk too.
+  SyncFolder(FolderOf(FileName_));
+}
+
+int TIniFile32::RemoveStaleTemporaryFiles(const std::string& folder, std::chrono::seconds minimumAge) {
+  int removed = 0;
+  std::error_code ec;
+  const auto now = fs::file_time_type::clock::now();
+  for (auto it = fs::directory_iterator(folder, ec); !ec && it != fs::directory_iterator(); it.increment(ec)) {
+    std::error_code entryError;
+    // Only plain files of the store's own naming; never through a link.
+    if (!it->is_regular_file(entryError) || it->is_symlink(entryError)) continue;
+    if (!IsTemporaryName(it->path().filename().string())) continue;
+    const auto written = it->last_write_time(entryError);
+    if (entryError || now - written < minimumAge) continue;
+    if (fs::remove(it->path(), entryError)) ++removed;
+  }
+  return removed;
 }
 
 }  // namespace tarquel

@@ -6,6 +6,7 @@
 // a store lives for one short operation and never caches across them.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -30,6 +31,8 @@ class TIniFile32 {
   // Replaces the first matching entry, or inserts one at the end of the
   // section, or appends a new section; then writes the file (always).
   // FileCreateError when the file cannot be written; the lines keep the change.
+  // A section, key or value holding CR or LF would plant lines of its own:
+  // it throws InvalidValueError and nothing changes.
   void WriteString(std::string_view section, std::string_view key, std::string_view value);
   void WriteInteger(std::string_view section, std::string_view key, std::int32_t value);
 
@@ -42,6 +45,16 @@ class TIniFile32 {
   void EraseSection(std::string_view section);
 
   const std::string& FileName() const { return FileName_; }
+
+  // True when `text` can be stored as a section, key or value.
+  static bool IsStorable(std::string_view text) { return text.find_first_of("\r\n") == std::string_view::npos; }
+
+  // Removes the temporary files the store left in `folder` when a write was
+  // cut short (a crash between writing and renaming) at least `minimumAge`
+  // ago; younger ones may belong to a write in progress. Returns how many
+  // went. Nothing else in the folder is touched.
+  static int RemoveStaleTemporaryFiles(const std::string& folder,
+                                       std::chrono::seconds minimumAge = std::chrono::seconds(10));
   const std::vector<std::string>& Lines() const { return Lines_; }
 
  private:

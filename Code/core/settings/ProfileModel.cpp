@@ -1,5 +1,6 @@
 #include "ProfileModel.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 
@@ -160,12 +161,14 @@ void TProfileModel::AddCustomProfile() {
   }
   const auto name = NamePrompt_.InputQuery(kApplicationTitle, kProfileNamePrompt,
                                            std::string(kSuggestedProfileName) + std::to_string(count));
-  if (!name || !CheckProfileName(*name)) return;
-  StoreProfile(*name);
+  if (!name) return;
+  const std::string trimmed(TrimBlanks(*name));
+  if (trimmed.empty() || !CheckProfileName(trimmed)) return;
+  StoreProfile(trimmed);
 }
 
 void TProfileModel::SaveCustomProfile() {
-  const std::string name = cbbCustomProfile.Text;
+  const std::string name(TrimBlanks(cbbCustomProfile.Text));
   if (name.empty() || !CheckProfileName(name)) return;
   StoreProfile(name);
 }
@@ -177,8 +180,11 @@ void TProfileModel::DeleteCustomProfile() {
 
 // The name is both the section and the key: an "=" would cut the key, a line
 // break would split the section, and the profile could never be read back.
+// The list shows names trimmed, so they are stored trimmed (by the caller)
+// and without any other control character either.
 bool TProfileModel::CheckProfileName(std::string_view name) {
-  if (name.find_first_of("=\r\n") == std::string_view::npos) return true;
+  const auto control = [](unsigned char c) { return c < ' ' || c == 0x7F; };
+  if (name.find('=') == std::string_view::npos && std::none_of(name.begin(), name.end(), control)) return true;
   ShowMsgBox(Messages_, kBadProfileNameText, kMsgWarning);
   return false;
 }

@@ -52,7 +52,7 @@ class TComboBoxRows : public TSelectorRows {
 inline constexpr std::string_view kProfileNamePrompt = "Plese input a name";
 inline constexpr std::string_view kSuggestedProfileName = "UserProfileInfo";
 inline constexpr std::string_view kBadProfileNameText =
-    "A profile name cannot contain \"=\" or a line break.";
+    "A profile name cannot contain \"=\" or a control character.";
 // Profile indices from here on are custom profiles.
 inline constexpr int kFirstCustomProfile = QualityCount;
 
@@ -111,9 +111,12 @@ class TProfileModel {
   // no integer (also "none") throws InvalidIntegerError, earlier fields set.
   void ApplyCustomProfile();
   // Raises the counter, asks for a name (suggesting "UserProfileInfo" + the
-  // counter) and stores the current selections under it.
+  // counter) and stores the current selections under it, the name trimmed
+  // of blanks and control characters at either end (an empty one stores
+  // nothing).
   void AddCustomProfile();
-  // Stores the current selections under the text of the custom-profile field.
+  // Stores the current selections under the text of the custom-profile
+  // field, trimmed the same way.
   void SaveCustomProfile();
   // Erases the profile named by the text of the custom-profile field.
   void DeleteCustomProfile();

@@ -69,7 +69,8 @@ std::string TUserSettingsModel::ReadInitDir() const {
 
 void TUserSettingsModel::WriteInitDir(std::string_view fileName) const {
   const std::string folder = TFileFunc().GetFilePath(fileName);
-  if (folder.empty()) return;
+  // A folder with a line break in its name cannot be stored; it is skipped.
+  if (folder.empty() || !TIniFile32::IsStorable(folder)) return;
   TIniFile32(Config_.FileName(kUserSettingsFile)).WriteString(kUserSettingsSection, kInitDirKey, folder);
 }
 
@@ -77,7 +78,7 @@ std::string TUserSettingsModel::SelectOutputFolder(const std::string& current) {
   std::string result = current;
   if (const auto picked = FolderPicker_.BrowseForFolder(kSelectOutputFolderTitle)) {
     std::error_code ec;
-    if (!fs::is_directory(*picked, ec)) {
+    if (!TIniFile32::IsStorable(*picked) || !fs::is_directory(*picked, ec)) {
       ShowMsgBox(Messages_, kInvalidPathText, kMsgWarning);
     } else if (!ProbeWritable(*picked)) {
       ShowMsgBox(Messages_, kReadOnlyPathText, kMsgWarning);

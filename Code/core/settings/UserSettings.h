@@ -41,11 +41,12 @@ class TUserSettingsModel {
   // The folder the open-files dialog starts in; not tested for existence.
   std::string ReadInitDir() const;
   // Stores the folder part of `fileName` (up to its last separator) as
-  // "InitDir"; does nothing when there is none.
+  // "InitDir"; does nothing when there is none or it holds a line break.
   void WriteInitDir(std::string_view fileName) const;
 
   // Lets the user pick a new output folder and returns the folder to show:
-  // the picked one when it exists and can be written to, else `current`.
+  // the picked one when it exists and can be written to, else `current`
+  // ("The path is invalid." also for a folder with a line break in its name).
   // The result is created when it does not exist (failures ignored).
   std::string SelectOutputFolder(const std::string& current);
   // The browse button: OutDir becomes what SelectOutputFolder returns.

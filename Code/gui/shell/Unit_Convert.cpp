@@ -207,12 +207,23 @@ bool TFrmMainForm::eventFilter(QObject* watched, QEvent* event) {
   }
   if (event->type() == QEvent::KeyPress) {
     auto* widget = qobject_cast<QWidget*>(watched);
-    if (widget && widget->window() == this && isEnabled()) {
+    // Keys meant for a modal box (or any other window) are not ours.
+    const QWidget* modal = QApplication::activeModalWidget();
+    if (widget && widget->window() == this && isEnabled() && (modal == nullptr || modal->window() == this)) {
       const auto* key = static_cast<QKeyEvent*>(event);
       // Each press once: where it first arrives, at the focused control or,
       // without one, at the window itself (not again as it travels upwards).
+      // A box the press opened takes the focus away meanwhile, so the same
+      // press reaching the window afterwards is recognised as already seen.
+      const PreviewedKey seen{event, key->key(), key->modifiers(), key->timestamp()};
       QWidget* focus = QApplication::focusWidget();
-      if (widget == focus || (focus == nullptr && widget == this)) FormKeyDown(key->key(), key->modifiers());
+      if ((widget == focus || (focus == nullptr && widget == this)) && !(seen == Previewed_)) {
+        const bool acted = FormKeyDown(key->key(), key->modifiers());
+        if (acted) {
+          Previewed_ = seen;
+          QTimer::singleShot(0, this, [this] { Previewed_ = {}; });
+        }
+      }
     }
     return false;
   }
@@ -272,11 +283,22 @@ void TFrmMainForm::mousePressEvent(QMouseEvent* event) { StartMove(event); }
 void TFrmMainForm::mouseMoveEvent(QMouseEvent* event) {
   if (!Dragging_) return;
   if (!(event->buttons() & Qt::LeftButton)) {
-    Dragging_ = false;
-    releaseMouse();
+    EndMove();
     return;
   }
   move(event->globalPosition().toPoint() - DragOffset_);
+}
+
+// The grab lasts only while the button is down: otherwise every later click
+// would go to the window and move it instead of reaching a control.
+void TFrmMainForm::mouseReleaseEvent(QMouseEvent* event) {
+  if (Dragging_ && event->button() == Qt::LeftButton) EndMove();
+  QWidget::mouseReleaseEvent(event);
+}
+
+void TFrmMainForm::EndMove() {
+  Dragging_ = false;
+  releaseMouse();
 }
 
 }  // namespace tarquel::gui

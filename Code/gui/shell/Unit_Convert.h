@@ -65,12 +65,26 @@ class TFrmMainForm : public QWidget {
   void closeEvent(QCloseEvent*) override;
   void mousePressEvent(QMouseEvent*) override;
   void mouseMoveEvent(QMouseEvent*) override;
+  void mouseReleaseEvent(QMouseEvent*) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
 
  private:
   void StartMove(QMouseEvent* event);
+  // Ends a move this window does itself and gives the mouse back.
+  void EndMove();
+
+  // The key press the window acted on last, until the event loop runs
+  // again: the same press travelling on to the window is not acted on twice.
+  struct PreviewedKey {
+    const QEvent* event = nullptr;
+    int key = 0;
+    Qt::KeyboardModifiers modifiers;
+    quint64 timestamp = 0;
+    bool operator==(const PreviewedKey&) const = default;
+  };
+  PreviewedKey Previewed_;
 
   QPixmap Skin_;
   bool Shown_ = false;

@@ -205,6 +205,58 @@ TEST_F(IniFile, KeepsThePermissionsOfTheFileItReplaces) {
             std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
 }
 
+TEST_F(IniFile, ALineBreakInASectionKeyOrValueIsRefusedAndPlantsNothing) {
+  const std::string content = "[USRInfo]\r\nOutDir=/out\r\n";
+  const std::string path = Path(content);
+  TIniFile32 ini(path);
+  const struct {
+    const char *section, *key, *value;
+  } cases[] = {
+      {"USRInfo", "InitDir", "/clips\r\nSHUTDOWN=1"}, {"USRInfo", "InitDir", "/clips\nSHUTDOWN=1"},
+      {"USRInfo", "InitDir", "/clips\rSHUTDOWN=1"},    {"USRInfo", "Init\nSHUTDOWN", "1"},
+      {"USRInfo]\n[Other", "k", "v"},
+  };
+  for (const auto& c : cases) {
+    try {
+      ini.WriteString(c.section, c.key, c.value);
+      ADD_FAILURE() << "stored " << c.value;
+    } catch (const InvalidValueError& e) {
+      EXPECT_NE(std::string(e.what()).find("line break"), std::string::npos) << e.what();
+    }
+  }
+  EXPECT_EQ(ReadFile(path), content);
+  EXPECT_EQ(ini.ReadString("USRInfo", "SHUTDOWN", "0"), "0");
+  EXPECT_TRUE(TIniFile32::IsStorable("/a b/ünï\t="));
+}
+
+TEST_F(IniFile, StaleTemporaryFilesOfTheStoreAreRemovedAndNothingElse) {
+  namespace fs = std::filesystem;
+  const std::string stale = dir_.File("UserSettings.ini.0123456789abcdef.tmp");
+  const std::string fresh = dir_.File("UserSettings.ini.fedcba9876543210.tmp");
+  const Lines others = {"UserSettings.ini", "notes.tmp", "UserSettings.ini.0123.tmp", "x.0123456789ABCDEF.tmp",
+                        "x.0123456789abcdef.tmp.bak"};
+  for (const auto& name : others) WriteFile(dir_.File(name), "keep");
+  WriteFile(stale, "half");
+  WriteFile(fresh, "in progress");
+  fs::create_directory(dir_.File("folder.0123456789abcdef.tmp"));
+  fs::create_symlink(dir_.File("notes.tmp"), dir_.File("link.0123456789abcdef.tmp"));
+  const auto old = fs::file_time_type::clock::now() - std::chrono::minutes(5);
+  for (const auto& name : others) fs::last_write_time(dir_.File(name), old);
+  fs::last_write_time(stale, old);
+
+  EXPECT_EQ(TIniFile32::RemoveStaleTemporaryFiles(dir_.Folder()), 1);
+  EXPECT_FALSE(fs::exists(stale));
+  EXPECT_TRUE(fs::exists(fresh)) << "a write may still be going on";
+  for (const auto& name : others) EXPECT_TRUE(fs::exists(dir_.File(name))) << name;
+  EXPECT_TRUE(fs::is_directory(dir_.File("folder.0123456789abcdef.tmp")));
+  EXPECT_TRUE(fs::is_symlink(dir_.File("link.0123456789abcdef.tmp")));
+  EXPECT_EQ(TIniFile32::RemoveStaleTemporaryFiles(dir_.File("missing")), 0);
+
+  // A finished write leaves no temporary file of its own.
+  TIniFile32(dir_.File("UserSettings.ini")).WriteString("A", "k", "v");
+  EXPECT_EQ(TIniFile32::RemoveStaleTemporaryFiles(dir_.Folder(), std::chrono::seconds(0)), 1);  // `fresh`
+}
+
 TEST_F(IniFile, AnExistingFileThatCannotBeReadFailsToOpen) {
   std::filesystem::create_directory(dir_.File("Folder.ini"));
   EXPECT_THROW(TIniFile32 ini(dir_.File("Folder.ini")), FileOpenError);

@@ -214,7 +214,7 @@ TEST_F(Profiles, NamesTheFileCannotHoldAreRefused) {
   StoreAandB();
   const std::string stored = ReadConfig(kUserProfileInfoFile);
   StartUp();
-  for (const char* name : {"a=b", "two\nlines", "two\rlines"}) {
+  for (const char* name : {"a=b", "two\nlines", "two\rlines", "tab\tinside", "bell\ainside", "del\x7Finside"}) {
     dialogs.Asked.clear();
     dialogs.Names = {name};
     options.btnAddClick();
@@ -228,22 +228,21 @@ TEST_F(Profiles, NamesTheFileCannotHoldAreRefused) {
   }
 }
 
-TEST_F(Profiles, BlankAndEmptyNames) {
+TEST_F(Profiles, NamesAreStoredTrimmedSoTheyCanBeAppliedAndDeleted) {
   StartUp();
-  dialogs.Names = {" Pad ", ""};
-  options.btnAddClick();
-  options.btnAddClick();
-  EXPECT_EQ(ReadConfig(kUserProfileInfoFile), "\r\n[ Pad ]\r\n Pad =1|1|2|5|1|2\r\n\r\n[]\r\n");
-  EXPECT_EQ(Rows(), (Texts{"Pad", ""}));
+  dialogs.Names = {" Pad ", "", " \t ", "\tTabbed\r\n"};
+  for (int i = 0; i < 4; ++i) options.btnAddClick();
+  Typed() = "  Saved\t";
+  options.btnSaveClick();
+  EXPECT_EQ(ReadConfig(kUserProfileInfoFile),
+            "\r\n[Pad]\r\nPad=1|1|2|5|1|2\r\n\r\n[Tabbed]\r\nTabbed=1|1|2|5|1|2\r\n\r\n[Saved]\r\nSaved=1|1|2|5|1|2\r\n");
+  EXPECT_EQ(Rows(), (Texts{"Pad", "Tabbed", "Saved"}));
   profiles.cbbVideoSize.SetItemIndex(0);
   options.cbbCustomProfileChange(0);
-  options.cbbCustomProfileChange(1);
-  EXPECT_EQ(profiles.cbbVideoSize.SelectedText(), "160x112") << "neither can be applied";
-  for (const char* typed : {"Pad", " Pad "}) {
-    Typed() = typed;
-    options.btnDelClick();
-  }
-  EXPECT_EQ(Rows(), (Texts{""}));
+  EXPECT_NE(profiles.cbbVideoSize.SelectedText(), "160x112") << "the stored profile applies";
+  Typed() = "Pad";
+  options.btnDelClick();
+  EXPECT_EQ(Rows(), (Texts{"Tabbed", "Saved"}));
 }
 
 TEST_F(Profiles, CancelRestoresSnapshotCloseBoxDoesNot) {

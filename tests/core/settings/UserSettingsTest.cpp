@@ -60,6 +60,13 @@ TEST_F(UserSettings, OpenDialogFolder) {
   EXPECT_FALSE(fs::exists(ConfigFile(kUserSettingsFile)));
   user.WriteInitDir("/media/clips/a.avi");
   EXPECT_EQ(user.ReadInitDir(), "/media/clips/");
+  // A folder whose name would plant keys is not stored.
+  for (const char* planted : {"/media/clips\nSHUTDOWN=1/a.avi", "/media/clips\r\nOutDir=/tmp/a.avi"}) {
+    user.WriteInitDir(planted);
+  }
+  EXPECT_EQ(user.ReadInitDir(), "/media/clips/");
+  user.LoadUserSettings();
+  EXPECT_FALSE(user.Settings.Shutdown);
   user.SaveUserSettings();  // "InitDir" stays where it was first added
   EXPECT_EQ(ReadConfig(kUserSettingsFile).substr(0, 34), "\r\n[USRInfo]\r\nInitDir=/media/clips/");
 }
@@ -79,6 +86,8 @@ TEST_F(UserSettings, UnwritableOrMissingConfig) {
 TEST_F(UserSettings, SelectOutputFolder) {
   const std::string writable = dir.File("writable"), readOnly = dir.File("readonly"), own = dir.File("own");
   const std::string current = dir.File("current"), missing = dir.File("a/b/missing");
+  const std::string broken = dir.File("out\nSHUTDOWN=1");
+  fs::create_directory(broken);
   fs::create_directory(writable);
   fs::create_directory(readOnly);
   fs::permissions(readOnly, fs::perms::owner_read | fs::perms::owner_exec);
@@ -96,6 +105,7 @@ TEST_F(UserSettings, SelectOutputFolder) {
       {dir.File("nowhere"), current, current, {"Tarquel|The path is invalid."}},
       {ConfigFile("x.txt"), current, current, {"Tarquel|The path is invalid."}},
       {readOnly, current, current, {"Tarquel|This is a read-only path."}},
+      {broken, current, current, {"Tarquel|The path is invalid."}},
   };
   for (const auto& c : cases) {
     dialogs.Asked.clear();

@@ -76,7 +76,8 @@ class ConvertingUi : public test::ShellFixture {
   void SetUp() override {
     MakeProgramFolder({"Res.dll", "Form.dll"});
     app::TMainEnvironment env = Environment();
-    env.StartEncoder = [this](const std::string& command, std::function<void(const std::string&)> onChunk,
+    env.StartEncoder = [this](const std::string&, const std::string& command,
+                              std::function<void(const std::string&)> onChunk,
                               std::function<void()> done) -> std::unique_ptr<IEncoderRun> {
       commands_.push_back(command);
       TScript script = scripts_.empty() ? TScript{} : scripts_.front();

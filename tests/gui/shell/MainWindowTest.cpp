@@ -8,8 +8,12 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
+#include <QTimer>
 
 #include <filesystem>
 
@@ -21,6 +25,7 @@
 #include "ProductInfo.h"
 #include "ShellFixture.h"
 #include "SourceDoubles.h"
+#include "SourceListView.h"
 #include "UnitCustomProc.h"
 #include "Unit_Convert.h"
 
@@ -103,6 +108,55 @@ TEST_F(Shell, KeysActBeforeTheFocusedControlAndOnlyWithCtrlAlone) {
   f.FormKeyDown(Qt::Key_F1, Qt::NoModifier);
   EXPECT_EQ(helps, 2);
   EXPECT_FALSE(f.btnSelectOutputFolder->isVisibleTo(&f));
+}
+
+TEST(MainWindow, AShortcutThatOpenedABoxRunsOnceEvenWhenTheFocusIsGoneAfterwards) {
+  gui::TFrmMainForm f;
+  f.show();
+  int runs = 0;
+  QObject::connect(f.btnConvert, &QAbstractButton::clicked, [&] {
+    ++runs;
+    // A modal box, closed by code at once; the focus has not come back when
+    // it returns (as on X11, where the window is activated again later).
+    QDialog box(&f);
+    QTimer::singleShot(0, &box, &QDialog::accept);
+    box.exec();
+    if (QWidget* focus = QApplication::focusWidget()) focus->clearFocus();
+  });
+  for (int press = 1; press <= 2; ++press) {
+    f.activateWindow();
+    for (int i = 0; i < 200 && !f.isActiveWindow(); ++i) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    f.dxTreeSourceFileInfo->setFocus();
+    ASSERT_EQ(QApplication::focusWidget(), f.dxTreeSourceFileInfo);
+    QKeyEvent ctrlS(QEvent::KeyPress, Qt::Key_S, Qt::ControlModifier);
+    QApplication::sendEvent(f.dxTreeSourceFileInfo, &ctrlS);  // travels up to the window
+    EXPECT_EQ(runs, press);
+    QCoreApplication::processEvents();  // the next press is a new one
+  }
+  // While a modal box of another window is open, keys are not the window's.
+  QDialog other;
+  other.setModal(true);
+  other.show();
+  QKeyEvent ctrlS(QEvent::KeyPress, Qt::Key_S, Qt::ControlModifier);
+  QApplication::sendEvent(&f, &ctrlS);
+  EXPECT_EQ(runs, 2);
+}
+
+TEST(MainWindow, MovingTheWindowByHandGivesTheMouseBackOnRelease) {
+  gui::TFrmMainForm f;
+  f.show();
+  const QPointF inTitle(20, 10);
+  const QPointF global = f.lblTitle->mapToGlobal(inTitle);
+  QMouseEvent press(QEvent::MouseButtonPress, inTitle, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(f.lblTitle, &press);
+  if (QWidget::mouseGrabber() != &f) GTEST_SKIP() << "the platform moves the window itself";
+  const QPointF moved = global + QPointF(30, 20);
+  QMouseEvent move(QEvent::MouseMove, f.mapFromGlobal(moved), moved, Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(&f, &move);
+  QMouseEvent release(QEvent::MouseButtonRelease, f.mapFromGlobal(moved), moved, Qt::LeftButton, Qt::NoButton,
+                      Qt::NoModifier);
+  QApplication::sendEvent(&f, &release);
+  EXPECT_EQ(QWidget::mouseGrabber(), nullptr) << "a later click would move the window again";
 }
 
 TEST_F(Shell, TheWindowKeepsItsMinimumSizeAndOpensHelpAndLinks) {

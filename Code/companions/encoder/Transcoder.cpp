@@ -12,6 +12,7 @@ extern "C" {
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <vector>
@@ -56,6 +57,9 @@ struct Chain {
   int64_t timestampOffset = 0;  // the file's start time in the stream's time base
   bool filtersDone = false;     // the filters gave their last frame
   double secondsDone = 0;
+  int64_t lastPts = AV_NOPTS_VALUE;  // the last decoded frame's time, in the stream's time base
+  int64_t endPts = AV_NOPTS_VALUE;   // where the decoded frames end, less the offset
+  long long packetsWritten = 0;
 };
 
 class Conversion {
@@ -66,6 +70,10 @@ class Conversion {
     OpenInput();
     ChooseStreams();
     Muxer_ = ChooseMuxer();
+    // A video output type keeps the video form of the status line even when
+    // the source has no picture, so that the reader finds its time in place.
+    Progress_.video = std::any_of(Chains_.begin(), Chains_.end(), [](const Chain& c) { return c.video; }) ||
+                      (!O_.noVideo && !O_.videoCodec.empty());
     for (auto& chain : Chains_) {
       chain.encoderCodec = EncoderFor(chain);
       BuildFilters(chain);
@@ -210,10 +218,17 @@ class Conversion {
       const int channels = O_.channels ? *O_.channels : std::min(sourceChannels, 2);
       steps += "a" + cut + ",a" + rebase;
       if (O_.volumePercent && *O_.volumePercent != 100) steps += Format(",volume=%g", *O_.volumePercent / 100.0);
+      // A gain above one would flatten the peaks of a loud source at full
+      // scale; a look-ahead limiter holds them under -1 dBFS instead.
+      if (O_.volumePercent && *O_.volumePercent > 100) steps += ",alimiter=limit=0.891251:level=0:latency=1";
       if (O_.sampleRate) steps += Format(",aresample=%d", *O_.sampleRate);
       const AVSampleFormat format = chain.encoderCodec->sample_fmts ? chain.encoderCodec->sample_fmts[0] : AV_SAMPLE_FMT_FLTP;
       steps += Format(",aformat=sample_fmts=%s:channel_layouts=%s", av_get_sample_fmt_name(format),
                       channels == 1 ? "mono" : "stereo");
+      // Times counted in samples: a source whose time base counts whole
+      // packets (MP3 in AVI) would give the encoder's shorter frames
+      // colliding times.
+      steps += ",asettb=expr=1/sr";
     }
     Check(avfilter_graph_create_filter(&chain.source, sourceFilter, "in", sourceArgs.c_str(), nullptr, chain.graph.get()),
           "filter set-up");
@@ -303,37 +318,162 @@ class Conversion {
     Frame_ = MakeFrame();
     Filtered_ = MakeFrame();
     Encoded_ = MakePacket();
+    const auto allDone = [&] {
+      return std::all_of(Chains_.begin(), Chains_.end(), [](const Chain& c) { return c.filtersDone; });
+    };
+    for (PacketPtr& held : SeekToCut()) {
+      if (allDone()) break;
+      Feed(held.get());
+    }
     for (;;) {
-      if (std::all_of(Chains_.begin(), Chains_.end(), [](const Chain& c) { return c.filtersDone; })) break;
+      if (allDone()) break;
       // A damaged or cut-off file ends where it can no longer be read.
       if (av_read_frame(Input_.get(), packet.get()) < 0) break;
-      for (auto& chain : Chains_) {
-        if (packet->stream_index == chain.input->index && !chain.filtersDone) Decode(chain, packet.get());
-      }
+      Feed(packet.get());
       av_packet_unref(packet.get());
-      MaybeReport();
     }
     for (auto& chain : Chains_) {
       if (!chain.filtersDone) {
         Decode(chain, nullptr);
-        Check(av_buffersrc_add_frame(chain.source, nullptr), "filtering");
+        // The end is where the last frame ends, not where it starts, so that
+        // the frame-rate filter keeps the last frame.
+        Check(chain.endPts == AV_NOPTS_VALUE ? av_buffersrc_add_frame(chain.source, nullptr)
+                                             : av_buffersrc_close(chain.source, chain.endPts, 0),
+              "filtering");
         Pull(chain);
       }
       Encode(chain, nullptr);
     }
     if (Progress_.bytes == 0) Fail("nothing to convert from the start time on");
+    // An output that takes both pictures and sound from a source that has
+    // both gets both, or it is no conversion.
+    for (const auto& chain : Chains_) {
+      if (chain.packetsWritten == 0) {
+        Fail(std::string("the source's ") + (chain.video ? "video" : "audio") + " could not be converted");
+      }
+    }
     Check(av_write_trailer(Output_.get()), "cannot finish " + O_.output);
     Check(avio_closep(&Output_->pb), "cannot finish " + O_.output);
     UpdateTime();
     Report_(Progress_);
   }
 
+  void Feed(const AVPacket* packet) {
+    for (auto& chain : Chains_) {
+      if (packet->stream_index == chain.input->index && !chain.filtersDone) Decode(chain, packet);
+    }
+    MaybeReport();
+  }
+
+  // Reads from a key frame before the start time, so that a late cut does
+  // not decode everything before it. Returns the packets read to check the
+  // landing place, to be decoded first. Where the place is not surely before
+  // the start on every stream it tries further back, and at last reads the
+  // file from its beginning: the cut stays exact to the frame either way.
+  std::vector<PacketPtr> SeekToCut() {
+    std::vector<PacketPtr> held;
+    if (O_.startSeconds <= 0) return held;
+    const int64_t origin = Input_->start_time == AV_NOPTS_VALUE ? 0 : Input_->start_time;
+    double back = 0.5;  // audio decoders need a little before the start to settle
+    for (int attempt = 0; attempt < 4 && back < O_.startSeconds; ++attempt) {
+      const int64_t target = origin + static_cast<int64_t>((O_.startSeconds - back) * AV_TIME_BASE);
+      if (avformat_seek_file(Input_.get(), -1, INT64_MIN, target, target, 0) < 0) break;
+      held.clear();
+      const double landed = ReadLanding(held);
+      if (std::isnan(landed)) break;
+      if (landed <= O_.startSeconds) return held;
+      back = std::max(back * 4, back + landed - O_.startSeconds + 1);
+    }
+    held.clear();
+    Reopen();
+    return held;
+  }
+
+  // Reads on after a seek until every stream has begun: video at a key frame
+  // (earlier packets cannot be decoded and are dropped), audio with two
+  // packets whose times advance. Returns the latest time a stream begins at
+  // (video with a margin, as a key frame's packet may carry only its decoding
+  // time), or NaN when the place cannot be told.
+  double ReadLanding(std::vector<PacketPtr>& held) {
+    constexpr double kKeyFrameMargin = 0.25;
+    struct Seen {
+      int count = 0;
+      double first = 0, last = 0;
+    };
+    std::vector<Seen> seen(Chains_.size());
+    for (int read = 0; read < 20000; ++read) {
+      PacketPtr packet = MakePacket();
+      if (av_read_frame(Input_.get(), packet.get()) < 0) return NAN;
+      const auto chain = std::find_if(Chains_.begin(), Chains_.end(),
+                                      [&](const Chain& c) { return c.input->index == packet->stream_index; });
+      if (chain == Chains_.end()) continue;
+      Seen& s = seen[static_cast<std::size_t>(chain - Chains_.begin())];
+      if (s.count == 0 && chain->video && !(packet->flags & AV_PKT_FLAG_KEY)) continue;
+      const int64_t ts = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
+      if (s.count < 2 && ts == AV_NOPTS_VALUE) return NAN;
+      if (ts != AV_NOPTS_VALUE) {
+        const double t = static_cast<double>(ts - chain->timestampOffset) * av_q2d(chain->input->time_base);
+        if (s.count == 0) s.first = t;
+        else if (!chain->video && s.count == 1 && t <= s.last) return NAN;  // times that do not advance
+        s.last = t;
+        // One stream far past the start while another has not begun.
+        if (t > O_.startSeconds + 10) return NAN;
+      }
+      ++s.count;
+      held.push_back(std::move(packet));
+      double latest = -INFINITY;
+      bool ready = true;
+      for (std::size_t i = 0; i < Chains_.size(); ++i) {
+        ready = ready && seen[i].count >= (Chains_[i].video ? 1 : 2);
+        latest = std::max(latest, seen[i].first + (Chains_[i].video ? kKeyFrameMargin : 0));
+      }
+      if (ready) return latest;
+    }
+    return NAN;
+  }
+
+  // Opens the input afresh, reading from its beginning.
+  void Reopen() {
+    std::vector<int> indices;
+    for (const auto& chain : Chains_) indices.push_back(chain.input->index);
+    Input_.reset();
+    OpenInput();
+    for (std::size_t i = 0; i < Chains_.size(); ++i) Chains_[i].input = Input_->streams[indices[i]];
+  }
+
+  // Frames whose decoder gives no time, and audio frames whose times do not
+  // advance, follow on from the one before.
+  static int64_t FollowOn(Chain& chain, int64_t pts) {
+    if (chain.lastPts != AV_NOPTS_VALUE && chain.endPts != AV_NOPTS_VALUE &&
+        (pts == AV_NOPTS_VALUE || (!chain.video && pts <= chain.lastPts))) {
+      pts = chain.endPts + chain.timestampOffset;
+    }
+    if (pts != AV_NOPTS_VALUE) chain.lastPts = pts;
+    return pts;
+  }
+
+  // How long a decoded frame lasts, in the stream's time base.
+  int64_t FrameDuration(const Chain& chain, const AVFrame* frame) const {
+    const AVRational tb = chain.input->time_base;
+    if (!chain.video) return av_rescale_q(frame->nb_samples, AVRational{1, frame->sample_rate}, tb);
+    if (frame->pkt_duration > 0) return frame->pkt_duration;
+    AVRational rate = chain.input->avg_frame_rate;
+    if (rate.num <= 0 || rate.den <= 0) rate = chain.input->r_frame_rate;
+    if (rate.num <= 0 || rate.den <= 0) rate = {25, 1};
+    return std::max<int64_t>(1, av_rescale_q(1, av_inv_q(rate), tb));
+  }
+
   void Decode(Chain& chain, const AVPacket* packet) {
     const int sent = avcodec_send_packet(chain.decoder.get(), packet);
     if (sent < 0 && sent != AVERROR_EOF) return;  // a damaged packet is skipped
     while (avcodec_receive_frame(chain.decoder.get(), Frame_.get()) >= 0) {
-      const int64_t pts = Frame_->best_effort_timestamp;
+      int64_t pts = Frame_->best_effort_timestamp;
+      pts = FollowOn(chain, pts);
       Frame_->pts = pts == AV_NOPTS_VALUE ? AV_NOPTS_VALUE : pts - chain.timestampOffset;
+      if (Frame_->pts != AV_NOPTS_VALUE) {
+        const int64_t end = Frame_->pts + FrameDuration(chain, Frame_.get());
+        chain.endPts = chain.endPts == AV_NOPTS_VALUE ? end : std::max(chain.endPts, end);
+      }
       if (!chain.filtersDone) {
         Check(av_buffersrc_add_frame_flags(chain.source, Frame_.get(), 0), "filtering");
         Pull(chain);
@@ -367,8 +507,12 @@ class Conversion {
       if (got == AVERROR(EAGAIN) || got == AVERROR_EOF) return;
       Check(got, "encoding");
       Encoded_->stream_index = chain.output->index;
+      // A picture lasts one frame; the encoder leaves its packets without a
+      // duration, and the output's time would end a frame short.
+      if (chain.video && Encoded_->duration <= 0) Encoded_->duration = 1;
       av_packet_rescale_ts(Encoded_.get(), chain.encoder->time_base, chain.output->time_base);
       Progress_.bytes += Encoded_->size;
+      ++chain.packetsWritten;
       if (chain.video) {
         ++Progress_.frames;
         size_t size = 0;
@@ -396,8 +540,7 @@ class Conversion {
   void UpdateTime() {
     // The time of the output done: its video's when it has video.
     const auto video = std::find_if(Chains_.begin(), Chains_.end(), [](const Chain& c) { return c.video; });
-    Progress_.video = video != Chains_.end();
-    Progress_.seconds = (Progress_.video ? *video : Chains_.front()).secondsDone;
+    Progress_.seconds = (video != Chains_.end() ? *video : Chains_.front()).secondsDone;
   }
 
   const AVOutputFormat* Muxer_ = nullptr;

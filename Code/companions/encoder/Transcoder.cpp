@@ -11,10 +11,15 @@ extern "C" {
 }
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <condition_variable>
+#include <deque>
 #include <filesystem>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 #include "FfmpegHandles.h"
@@ -60,11 +65,53 @@ struct Chain {
   int64_t lastPts = AV_NOPTS_VALUE;  // the last decoded frame's time, in the stream's time base
   int64_t endPts = AV_NOPTS_VALUE;   // where the decoded frames end, less the offset
   long long packetsWritten = 0;
+  FramePtr decoded = MakeFrame(), filtered = MakeFrame();
+  PacketPtr encoded = MakePacket();
+};
+
+// The packets the reading thread hands the video thread, a few at a time so
+// that neither runs far ahead. An empty packet ends the input.
+class PacketQueue {
+ public:
+  // False once the queue is closed.
+  bool Push(PacketPtr packet) {
+    std::unique_lock lock(Mutex_);
+    Changed_.wait(lock, [&] { return Closed_ || Packets_.size() < kCapacity; });
+    if (Closed_) return false;
+    Packets_.push_back(std::move(packet));
+    Changed_.notify_all();
+    return true;
+  }
+  // False once the queue is closed.
+  bool Pop(PacketPtr& packet) {
+    std::unique_lock lock(Mutex_);
+    Changed_.wait(lock, [&] { return Closed_ || !Packets_.empty(); });
+    if (Closed_) return false;
+    packet = std::move(Packets_.front());
+    Packets_.pop_front();
+    Changed_.notify_all();
+    return true;
+  }
+  void Close() {
+    std::lock_guard lock(Mutex_);
+    Closed_ = true;
+    Changed_.notify_all();
+  }
+
+ private:
+  static constexpr std::size_t kCapacity = 32;
+  std::mutex Mutex_;
+  std::condition_variable Changed_;
+  std::deque<PacketPtr> Packets_;
+  bool Closed_ = false;
 };
 
 class Conversion {
  public:
   Conversion(const TranscodeJob& job, const ProgressReport& report) : Job_(job), O_(job.options), Report_(report) {}
+  ~Conversion() { StopVideoThread(); }
+  Conversion(const Conversion&) = delete;
+  Conversion& operator=(const Conversion&) = delete;
 
   void Run() {
     OpenInput();
@@ -85,6 +132,7 @@ class Conversion {
 
   // Removes an output this conversion created but could not finish.
   void DiscardOutput() {
+    StopVideoThread();
     if (!Output_) return;
     const bool created = OutputCreated_;
     Output_.reset();
@@ -324,36 +372,34 @@ class Conversion {
   }
 
   void Convert() {
-    PacketPtr packet = MakePacket();
-    Frame_ = MakeFrame();
-    Filtered_ = MakeFrame();
-    Encoded_ = MakePacket();
+    std::vector<PacketPtr> held = SeekToCut();
+    // The video goes its own way on a thread of its own (decoding, filtering
+    // and encoding, themselves threaded), while this one reads the input and
+    // does the audio.
+    const auto video = std::find_if(Chains_.begin(), Chains_.end(), [](const Chain& c) { return c.video; });
+    if (video != Chains_.end()) VideoThread_ = std::thread([this, &chain = *video] { VideoWork(chain); });
     const auto allDone = [&] {
-      return std::all_of(Chains_.begin(), Chains_.end(), [](const Chain& c) { return c.filtersDone; });
+      return std::all_of(Chains_.begin(), Chains_.end(),
+                         [&](const Chain& c) { return c.video ? VideoDone_.load() : c.filtersDone; });
     };
-    for (PacketPtr& held : SeekToCut()) {
+    for (PacketPtr& packet : held) {
       if (allDone()) break;
-      Feed(held.get());
+      Feed(std::move(packet));
     }
+    held.clear();
     for (;;) {
       if (allDone()) break;
       // A damaged or cut-off file ends where it can no longer be read.
+      PacketPtr packet = MakePacket();
       if (av_read_frame(Input_.get(), packet.get()) < 0) break;
-      Feed(packet.get());
-      av_packet_unref(packet.get());
+      Feed(std::move(packet));
     }
+    if (VideoThread_.joinable()) Videos_.Push(nullptr);
     for (auto& chain : Chains_) {
-      if (!chain.filtersDone) {
-        Decode(chain, nullptr);
-        // The end is where the last frame ends, not where it starts, so that
-        // the frame-rate filter keeps the last frame.
-        Check(chain.endPts == AV_NOPTS_VALUE ? av_buffersrc_add_frame(chain.source, nullptr)
-                                             : av_buffersrc_close(chain.source, chain.endPts, 0),
-              "filtering");
-        Pull(chain);
-      }
-      Encode(chain, nullptr);
+      if (!chain.video) Finish(chain);
     }
+    if (VideoThread_.joinable()) VideoThread_.join();
+    if (!VideoFailure_.empty()) Fail(VideoFailure_);
     if (Progress_.bytes == 0) Fail("nothing to convert from the start time on");
     // An output that takes both pictures and sound from a source that has
     // both gets both, or it is no conversion.
@@ -368,11 +414,60 @@ class Conversion {
     Report_(Progress_);
   }
 
-  void Feed(const AVPacket* packet) {
+  void Feed(PacketPtr packet) {
     for (auto& chain : Chains_) {
-      if (packet->stream_index == chain.input->index && !chain.filtersDone) Decode(chain, packet);
+      if (packet->stream_index != chain.input->index) continue;
+      if (chain.video) {
+        if (!Videos_.Push(std::move(packet))) Fail(VideoFailureText());
+      } else if (!chain.filtersDone) {
+        Decode(chain, packet.get());
+      }
+      break;
     }
     MaybeReport();
+  }
+
+  // Drains a stream's decoder, filters and encoder at the end of the input.
+  void Finish(Chain& chain) {
+    if (!chain.filtersDone) {
+      Decode(chain, nullptr);
+      // The end is where the last frame ends, not where it starts, so that
+      // the frame-rate filter keeps the last frame.
+      Check(chain.endPts == AV_NOPTS_VALUE ? av_buffersrc_add_frame(chain.source, nullptr)
+                                           : av_buffersrc_close(chain.source, chain.endPts, 0),
+            "filtering");
+      Pull(chain);
+    }
+    Encode(chain, nullptr);
+  }
+
+  // The video thread: its packets until the end of the input or a failure.
+  void VideoWork(Chain& chain) {
+    try {
+      PacketPtr packet;
+      while (Videos_.Pop(packet)) {
+        if (!packet) {
+          Finish(chain);
+          break;
+        }
+        if (!chain.filtersDone) Decode(chain, packet.get());
+      }
+    } catch (const Failure& failure) {
+      std::lock_guard lock(Mutex_);
+      VideoFailure_ = failure.text;
+    }
+    VideoDone_ = true;
+    Videos_.Close();
+  }
+
+  std::string VideoFailureText() {
+    std::lock_guard lock(Mutex_);
+    return VideoFailure_.empty() ? "the video stopped" : VideoFailure_;
+  }
+
+  void StopVideoThread() {
+    Videos_.Close();
+    if (VideoThread_.joinable()) VideoThread_.join();
   }
 
   // Reads from a key frame before the start time, so that a late cut does
@@ -476,35 +571,38 @@ class Conversion {
   void Decode(Chain& chain, const AVPacket* packet) {
     const int sent = avcodec_send_packet(chain.decoder.get(), packet);
     if (sent < 0 && sent != AVERROR_EOF) return;  // a damaged packet is skipped
-    while (avcodec_receive_frame(chain.decoder.get(), Frame_.get()) >= 0) {
-      int64_t pts = Frame_->best_effort_timestamp;
+    AVFrame* frame = chain.decoded.get();
+    while (avcodec_receive_frame(chain.decoder.get(), frame) >= 0) {
+      int64_t pts = frame->best_effort_timestamp;
       pts = FollowOn(chain, pts);
-      Frame_->pts = pts == AV_NOPTS_VALUE ? AV_NOPTS_VALUE : pts - chain.timestampOffset;
-      if (Frame_->pts != AV_NOPTS_VALUE) {
-        const int64_t end = Frame_->pts + FrameDuration(chain, Frame_.get());
+      frame->pts = pts == AV_NOPTS_VALUE ? AV_NOPTS_VALUE : pts - chain.timestampOffset;
+      if (frame->pts != AV_NOPTS_VALUE) {
+        const int64_t end = frame->pts + FrameDuration(chain, frame);
         chain.endPts = chain.endPts == AV_NOPTS_VALUE ? end : std::max(chain.endPts, end);
       }
       if (!chain.filtersDone) {
-        Check(av_buffersrc_add_frame_flags(chain.source, Frame_.get(), 0), "filtering");
+        Check(av_buffersrc_add_frame_flags(chain.source, frame, 0), "filtering");
         Pull(chain);
       }
-      av_frame_unref(Frame_.get());
+      av_frame_unref(frame);
     }
   }
 
   void Pull(Chain& chain) {
+    AVFrame* filtered = chain.filtered.get();
     for (;;) {
-      const int got = av_buffersink_get_frame(chain.sink, Filtered_.get());
+      const int got = av_buffersink_get_frame(chain.sink, filtered);
       if (got == AVERROR(EAGAIN)) return;
       if (got == AVERROR_EOF) {
         chain.filtersDone = true;
+        if (chain.video) VideoDone_ = true;
         return;
       }
       Check(got, "filtering");
-      Filtered_->pts = av_rescale_q(Filtered_->pts, av_buffersink_get_time_base(chain.sink), chain.encoder->time_base);
-      Filtered_->pict_type = AV_PICTURE_TYPE_NONE;
-      Encode(chain, Filtered_.get());
-      av_frame_unref(Filtered_.get());
+      filtered->pts = av_rescale_q(filtered->pts, av_buffersink_get_time_base(chain.sink), chain.encoder->time_base);
+      filtered->pict_type = AV_PICTURE_TYPE_NONE;
+      Encode(chain, filtered);
+      av_frame_unref(filtered);
     }
   }
 
@@ -512,30 +610,33 @@ class Conversion {
     const int sent = avcodec_send_frame(chain.encoder.get(), frame);
     if (sent == AVERROR_EOF) return;
     Check(sent, "encoding");
+    AVPacket* encoded = chain.encoded.get();
     for (;;) {
-      const int got = avcodec_receive_packet(chain.encoder.get(), Encoded_.get());
+      const int got = avcodec_receive_packet(chain.encoder.get(), encoded);
       if (got == AVERROR(EAGAIN) || got == AVERROR_EOF) return;
       Check(got, "encoding");
-      Encoded_->stream_index = chain.output->index;
+      // The muxer and the progress are shared with the other thread.
+      std::lock_guard lock(Mutex_);
+      encoded->stream_index = chain.output->index;
       // A picture lasts one frame; the encoder leaves its packets without a
       // duration, and the output's time would end a frame short.
-      if (chain.video && Encoded_->duration <= 0) Encoded_->duration = 1;
-      av_packet_rescale_ts(Encoded_.get(), chain.encoder->time_base, chain.output->time_base);
-      Progress_.bytes += Encoded_->size;
+      if (chain.video && encoded->duration <= 0) encoded->duration = 1;
+      av_packet_rescale_ts(encoded, chain.encoder->time_base, chain.output->time_base);
+      Progress_.bytes += encoded->size;
       ++chain.packetsWritten;
       if (chain.video) {
         ++Progress_.frames;
         size_t size = 0;
-        if (const uint8_t* stats = av_packet_get_side_data(Encoded_.get(), AV_PKT_DATA_QUALITY_STATS, &size);
+        if (const uint8_t* stats = av_packet_get_side_data(encoded, AV_PKT_DATA_QUALITY_STATS, &size);
             stats && size >= 4) {
           Progress_.quality = static_cast<double>(AV_RL32(stats)) / FF_QP2LAMBDA;
         }
       }
-      if (Encoded_->pts != AV_NOPTS_VALUE) {
-        const double end = static_cast<double>(Encoded_->pts + Encoded_->duration) * av_q2d(chain.output->time_base);
+      if (encoded->pts != AV_NOPTS_VALUE) {
+        const double end = static_cast<double>(encoded->pts + encoded->duration) * av_q2d(chain.output->time_base);
         chain.secondsDone = std::max(chain.secondsDone, end);
       }
-      Check(av_interleaved_write_frame(Output_.get(), Encoded_.get()), "cannot write " + O_.output);
+      Check(av_interleaved_write_frame(Output_.get(), encoded), "cannot write " + O_.output);
     }
   }
 
@@ -543,8 +644,13 @@ class Conversion {
     const auto now = std::chrono::steady_clock::now();
     if (now - LastReport_ < std::chrono::milliseconds(500)) return;
     LastReport_ = now;
-    UpdateTime();
-    Report_(Progress_);
+    Progress progress;
+    {
+      std::lock_guard lock(Mutex_);
+      UpdateTime();
+      progress = Progress_;
+    }
+    Report_(progress);
   }
 
   void UpdateTime() {
@@ -563,9 +669,12 @@ class Conversion {
   OutputContextPtr Output_;
   bool OutputCreated_ = false;
   std::vector<Chain> Chains_;
-  FramePtr Frame_, Filtered_;
-  PacketPtr Encoded_;
   Progress Progress_;
+  std::mutex Mutex_;  // guards the output, the progress and the video's failure
+  PacketQueue Videos_;
+  std::atomic<bool> VideoDone_ = false;
+  std::string VideoFailure_;
+  std::thread VideoThread_;
   const std::chrono::steady_clock::time_point Started_ = std::chrono::steady_clock::now();
   std::chrono::steady_clock::time_point LastReport_ = Started_;
 };

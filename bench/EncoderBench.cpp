@@ -11,6 +11,8 @@
 //    `ffmpeg -ss` doing the same job, and which source frame comes first;
 //  - bitrate: the asked video bitrate against the one met over a minute.
 // Pairs alternate which program goes first; figures are medians.
+// `bench_encoder_vs_ffmpeg [speed] [quality] [cut] [bitrate]` runs only the
+// parts named; with none, all of them.
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -300,8 +302,8 @@ bool Bitrate(const std::string& evc, const Dir& dir) {
   const struct {
     const char* name;
     const char* lavfi;
-  } sources[] = {{"static", "testsrc2=size=640x480:rate=30,trim=end_frame=1,loop=loop=-1:size=1"},
-                 {"hard", "mandelbrot=size=640x480:rate=30"}};
+  } sources[] = {{"static", "testsrc2=size=640x480:rate=30,trim=end_frame=1,loop=loop=-1:size=1,noise=alls=6:allf=t"},
+                 {"hard", "mandelbrot=size=640x480:rate=30"}};  // a still scene with camera noise, and motion
   for (const auto& src : sources) {
     const std::string source = (dir / (std::string("minute-") + src.name + ".mp4")).string();
     if (!Make(source, {"-f", "lavfi", "-i", src.lavfi, "-f", "lavfi", "-i", "sine=sample_rate=48000", "-t", "60",

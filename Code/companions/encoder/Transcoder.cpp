@@ -326,6 +326,11 @@ class Conversion {
       e->flags |= AV_CODEC_FLAG_4MV | AV_CODEC_FLAG_AC_PRED;
       av_opt_set_int(e, "trellis", 1, AV_OPT_SEARCH_CHILDREN);
       e->gop_size = std::clamp(static_cast<int>(std::lround(5 * av_q2d(e->framerate))), 12, 300);
+      // The finest quantiser too, so that an easy picture gets the bits asked
+      // for rather than stopping short of them.
+      e->qmin = 1;
+      e->mb_lmin = FF_QP2LAMBDA;
+      av_opt_set_int(e, "lmin", FF_QP2LAMBDA, AV_OPT_SEARCH_CHILDREN);
     } else {
       e->sample_rate = av_buffersink_get_sample_rate(sink);
       e->sample_fmt = static_cast<AVSampleFormat>(av_buffersink_get_format(sink));

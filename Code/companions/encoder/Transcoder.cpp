@@ -482,9 +482,9 @@ class Conversion {
   // file from its beginning: the cut stays exact to the frame either way.
   std::vector<PacketPtr> SeekToCut() {
     std::vector<PacketPtr> held;
-    if (O_.startSeconds <= 0) return held;
-    const int64_t origin = Input_->start_time == AV_NOPTS_VALUE ? 0 : Input_->start_time;
     double back = 0.5;  // audio decoders need a little before the start to settle
+    if (O_.startSeconds <= back) return held;
+    const int64_t origin = Input_->start_time == AV_NOPTS_VALUE ? 0 : Input_->start_time;
     for (int attempt = 0; attempt < 4 && back < O_.startSeconds; ++attempt) {
       const int64_t target = origin + static_cast<int64_t>((O_.startSeconds - back) * AV_TIME_BASE);
       if (avformat_seek_file(Input_.get(), -1, INT64_MIN, target, target, 0) < 0) break;

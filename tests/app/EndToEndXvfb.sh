@@ -32,6 +32,7 @@ cleanup() {
 trap cleanup EXIT
 fail() {
   echo "FAILED: $*"
+  shot failed
   [[ -f $work/Tarquel/log.txt ]] && { echo "log.txt:"; cat "$work/Tarquel/log.txt"; }
   exit 1
 }
@@ -91,10 +92,11 @@ sleep 1
 shot 3-converting
 wait_for 20 test -s "$work/out/clip.mp4" || fail "no output file appeared"
 wait_for 60 grep -q "parameter: " "$work/Tarquel/log.txt" || fail "no command in the log"
-# Done when the Converting dialog has gone again.
-wait_for 5 xdotool search --onlyvisible --pid "$program_pid" --name '^Converting$'
-wait_for 90 bash -c "! xdotool search --onlyvisible --pid $program_pid --name '^Converting$'" ||
-  fail "the batch did not end (is another program's evc.exe running?)"
+# Done when the program's encoder has ended and the output reads whole.
+output_complete() { ffprobe -v error -show_entries format=duration -of csv=p=0 "$work/out/clip.mp4" | grep -q '^[0-9]'; }
+wait_for 90 bash -c "! pgrep -P $program_pid -x evc.exe" || fail "the encoder did not end"
+wait_for 10 output_complete || fail "the output cannot be read"
+shot 4-done
 
 duration=$(ffprobe -v error -show_entries format=duration -of csv=p=0 "$work/out/clip.mp4")
 codecs=$(ffprobe -v error -show_entries stream=codec_name -of csv=p=0 "$work/out/clip.mp4" | tr '\n' ' ')

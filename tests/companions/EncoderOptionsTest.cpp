@@ -120,6 +120,11 @@ TEST(StatusLine, PutsTheSecondsAtTheStartOfTheAgreedPiece) {
   EXPECT_EQ(SplitText(StatusLine(video), '=')[4].substr(0, 5), "1.00 ");
   Progress audio{false, 0, 0, 2048, 12.25};
   EXPECT_EQ(SplitText(StatusLine(audio), '=')[2].substr(0, 6), "12.25 ");
+  // The speed, once known, follows the bitrate and moves no piece before it.
+  video.speed = 3.14159;
+  EXPECT_EQ(StatusLine(video), "frame=   25 q= 3.5 size=      10kB time=1.00 bitrate=  81.9kbits/s speed=3.14x\r");
+  audio.speed = 12.5;
+  EXPECT_EQ(SplitText(StatusLine(audio), '=')[2].substr(0, 6), "12.25 ");
 }
 
 }  // namespace

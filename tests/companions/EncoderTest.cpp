@@ -10,7 +10,9 @@ extern "C" {
 #include <sys/stat.h>
 
 #include <cmath>
+#include <cstring>
 #include <filesystem>
+#include <numeric>
 #include <regex>
 
 #include "Catalogues.h"
@@ -332,6 +334,206 @@ TEST_F(Encoder, SpecialFilesAndLinksNeitherHoldNorRedirectTheEncoder) {
   EXPECT_TRUE(fs::is_symlink(Out("link.mp4")) && fs::is_symlink(Out("dangling.mp4")));
   EXPECT_FALSE(fs::exists(Out("nowhere.mp4")));
   EXPECT_TRUE(fs::is_fifo(Out("pipe.mp4")));
+}
+
+// Each source frame carries its index in sixteen black or white blocks
+// (bit k of the index in block k, eight to a row), which survive any codec.
+std::vector<int> FrameIndices(const std::string& file) {
+  const std::string gray = file + ".gray";
+  const auto r = RunProgram({"ffmpeg", "-v", "error", "-y", "-i", file, "-an", "-vsync", "passthrough", "-s", "320x240", "-f", "rawvideo",
+                             "-pix_fmt", "gray", gray});
+  std::vector<int> indices;
+  if (r.exitCode != 0) return indices;
+  const std::string pixels = test::ReadFile(gray);
+  for (std::size_t frame = 0; (frame + 1) * 320 * 240 <= pixels.size(); ++frame) {
+    int index = 0;
+    for (int bit = 0; bit < 16; ++bit) {
+      const std::size_t x = 40 * (bit % 8) + 20, y = 120 * (bit / 8) + 60;
+      if (static_cast<unsigned char>(pixels[frame * 320 * 240 + y * 320 + x]) > 125) index |= 1 << bit;
+    }
+    indices.push_back(index);
+  }
+  return indices;
+}
+
+// The index of the first frame of a file at or after a time from its start,
+// by the file's own timestamps (an AVI with B-frames, for one, starts its
+// pictures a frame late).
+int FirstFrameFrom(const std::string& file, double seconds) {
+  const auto r = RunProgram({"ffprobe", "-v", "error", "-select_streams", "v", "-show_entries",
+                             "format=start_time:frame=best_effort_timestamp_time", "-of", "compact", file});
+  double start = 0;
+  std::vector<double> times;
+  std::smatch m;
+  for (const auto& line : SplitText(r.output, '\n')) {
+    if (std::regex_search(line, m, std::regex(R"(^format\|start_time=(-?[0-9.]+))"))) start = std::stod(m[1]);
+    if (std::regex_search(line, m, std::regex(R"(^frame\|best_effort_timestamp_time=(-?[0-9.]+))"))) {
+      times.push_back(std::stod(m[1]));
+    }
+  }
+  return static_cast<int>(std::count_if(times.begin(), times.end(), [&](double t) { return t - start < seconds - 0.001; }));
+}
+
+TEST_F(Encoder, CutsAreExactToTheFrameInEveryContainer) {
+  // 8 seconds, 25 frames a second, key frames every 2 seconds (1 for MPEG-2).
+  const std::string counter =
+      "color=c=black:s=8x2:r=25,format=yuv444p,geq=lum='16+219*mod(floor(N/pow(2\\,X+8*Y))\\,2)':cb=128:cr=128,"
+      "scale=320:240:flags=neighbor,format=yuv420p";
+  const struct {
+    const char* name;
+    std::vector<std::string> codecs;
+  } containers[] = {
+      {"c.mkv", {"-c:v", "libx264", "-preset", "ultrafast", "-g", "50", "-c:a", "flac"}},
+      {"c.mp4", {"-c:v", "libx264", "-preset", "veryfast", "-bf", "3", "-g", "50", "-c:a", "aac"}},
+      {"c.avi", {"-c:v", "mpeg4", "-q:v", "3", "-bf", "2", "-g", "50", "-c:a", "libmp3lame"}},
+      {"c.mpg", {"-c:v", "mpeg2video", "-q:v", "3", "-bf", "2", "-g", "25", "-c:a", "mp2", "-f", "mpeg"}},
+      {"c.ts", {"-c:v", "mpeg2video", "-q:v", "3", "-g", "25", "-c:a", "mp2", "-output_ts_offset", "30"}},
+  };
+  for (const auto& c : containers) {
+    std::vector<std::string> args = {"ffmpeg", "-v", "error", "-y", "-f", "lavfi", "-i", counter, "-f", "lavfi",
+                                     "-i", "sine=frequency=300:sample_rate=44100", "-t", "8"};
+    args.insert(args.end(), c.codecs.begin(), c.codecs.end());
+    args.push_back(Out(c.name));
+    const auto made = RunProgram(args);
+    ASSERT_EQ(made.exitCode, 0) << c.name << made.output;
+  }
+  const std::string script = Out("c.avs");
+  test::WriteFile(script, "DirectShowSource(\"" + Out("c.mkv") + "\", fps=25, convertfps=true)\r\n");
+
+  const struct {
+    const char* start;
+    double seconds;
+    const char* length;
+    int frames;  // 0: to the last of the 200 frames
+  } cuts[] = {
+      {"00:00:03", 3, "2", 50},          // between key frames
+      {"00:00:04", 4, "2", 50},          // on a key frame
+      {"00:00:05.52", 5.52, "1", 25},    // a fraction of a second
+      {"00:00:07", 7, "10", 0},          // past the end: the last frame is kept
+  };
+  std::vector<std::pair<std::string, std::string>> sources;
+  for (const auto& c : containers) sources.emplace_back(kEvc, Out(c.name));
+  sources.emplace_back(kRevc, script);
+  for (const auto& [program, source] : sources) {
+    for (const auto& cut : cuts) {
+      const int first = FirstFrameFrom(program == kRevc ? Out("c.mkv") : source, cut.seconds);
+      const int frames = cut.frames ? cut.frames : 200 - first;
+      const std::string what = source + " from " + cut.start;
+      const std::string output = Out("cut.mp4");
+      const auto run = RunProgram({program, "-y", "-i", source, "-vcodec", "mpeg4", "-acodec", "aac", "-b", "1500",
+                                   "-s", "320x240", "-r", "25", "-aspect", "4:3", "-ab", "64", "-ac", "1", "-ar",
+                                   "44100", "-ss", cut.start, "-t", cut.length, output});
+      ASSERT_EQ(run.exitCode, 0) << what << ": " << run.output;
+      const auto indices = FrameIndices(output);
+      std::vector<int> expected(static_cast<std::size_t>(frames));
+      std::iota(expected.begin(), expected.end(), first);
+      EXPECT_EQ(indices, expected) << what;
+      const FileInfo info = Probe(output);
+      const StreamInfo* audio = info.Find(AVMEDIA_TYPE_AUDIO);
+      ASSERT_TRUE(audio) << what;
+      EXPECT_NEAR(audio->seconds, frames / 25.0, 0.05) << what;
+      // The last status line reports the whole output.
+      const auto seconds = StatusSeconds(run.output, true);
+      ASSERT_FALSE(seconds.empty()) << what;
+      EXPECT_NEAR(seconds.back(), frames / 25.0, 0.001) << what << run.output;
+    }
+  }
+}
+
+// Decoded samples of an output, as floats of one channel.
+std::vector<float> Samples(const std::string& file) {
+  const std::string raw = file + ".f32";
+  const auto r =
+      RunProgram({"ffmpeg", "-v", "error", "-y", "-i", file, "-ac", "1", "-f", "f32le", "-c:a", "pcm_f32le", raw});
+  std::vector<float> samples;
+  if (r.exitCode != 0) return samples;
+  const std::string bytes = test::ReadFile(raw);
+  samples.resize(bytes.size() / sizeof(float));
+  std::memcpy(samples.data(), bytes.data(), samples.size() * sizeof(float));
+  return samples;
+}
+
+TEST_F(Encoder, LoudVolumesAreLimitedBelowFullScale) {
+  // A master whose peaks reach -3.9 dBFS.
+  const std::string master = Out("master.wav");
+  ASSERT_EQ(RunProgram({"ffmpeg", "-v", "error", "-y", "-f", "lavfi", "-i",
+                        "aevalsrc=0.638*sin(2*PI*220*t)*(0.6+0.4*sin(2*PI*3*t)):s=44100", "-t", "3", master})
+                .exitCode,
+            0);
+  for (const char* type : {".m4a", ".mp3"}) {
+    for (const int percent : {100, 200, 500}) {
+      const std::string out = Out("loud" + std::to_string(percent) + type);
+      const auto run = RunProgram({kEvc, "-y", "-i", master, "-acodec", type == std::string(".mp3") ? "mp3" : "aac",
+                                   "-vn", "-ab", "192", "-vol", std::to_string(percent), "-ac", "1", "-ar", "44100",
+                                   out});
+      ASSERT_EQ(run.exitCode, 0) << run.output;
+      const auto samples = Samples(out);
+      ASSERT_GT(samples.size(), 44100u * 2);
+      float peak = 0;
+      int clipped = 0;
+      for (const float v : samples) {
+        peak = std::max(peak, std::abs(v));
+        clipped += std::abs(v) >= 0.99f;
+      }
+      const double peakDb = 20 * std::log10(peak);
+      const std::string what = type + std::string(" at ") + std::to_string(percent) + "%";
+      EXPECT_EQ(clipped, 0) << what;
+      if (percent == 100) {
+        EXPECT_NEAR(peakDb, -3.9, 0.3) << what;  // untouched
+      } else {
+        // The ceiling, with a little room for the lossy codec's ripple.
+        EXPECT_LT(peakDb, -0.6) << what;
+        EXPECT_GT(peakDb, -1.6) << what;  // and loud up to it
+      }
+    }
+  }
+}
+
+TEST_F(Encoder, VideoOutputGetsBothStreamsAndItsStatusForm) {
+  // RealAudio 1.0 whose packets all say time zero: the audio follows on by
+  // its sample count.
+  ASSERT_EQ(RunProgram({"ffmpeg", "-v", "error", "-y", "-f", "lavfi", "-i", "testsrc=size=320x240:rate=25", "-f",
+                        "lavfi", "-i", "sine=sample_rate=8000", "-t", "3", "-c:v", "rv20", "-c:a", "real_144",
+                        "-ac", "1", Out("ra144.rm")})
+                .exitCode,
+            0);
+  // Video for 3 seconds, audio for the first one only.
+  ASSERT_EQ(RunProgram({"ffmpeg", "-v", "error", "-y", "-f", "lavfi", "-i", "testsrc=size=320x240:rate=25:d=3",
+                        "-f", "lavfi", "-i", "sine=sample_rate=44100:d=1", "-c:v", "libx264", "-preset", "ultrafast",
+                        "-c:a", "aac", Out("short audio.mkv")})
+                .exitCode,
+            0);
+  const std::vector<std::string> psp = {"-vcodec", "mpeg4", "-acodec", "aac", "-b", "768", "-s", "320x240", "-r",
+                                        "25", "-ab", "64", "-ac", "1", "-ar", "44100"};
+  const auto convert = [&](const std::string& source, std::vector<std::string> more, const std::string& output) {
+    std::vector<std::string> args = {kEvc, "-y", "-i", source};
+    args.insert(args.end(), psp.begin(), psp.end());
+    args.insert(args.end(), more.begin(), more.end());
+    args.push_back(output);
+    return RunProgram(args);
+  };
+
+  const auto real = convert(Out("ra144.rm"), {}, Out("real.mp4"));
+  ASSERT_EQ(real.exitCode, 0) << real.output;
+  const FileInfo info = Probe(Out("real.mp4"));
+  ASSERT_TRUE(info.Find(AVMEDIA_TYPE_VIDEO));
+  ASSERT_TRUE(info.Find(AVMEDIA_TYPE_AUDIO));
+  EXPECT_NEAR(info.Find(AVMEDIA_TYPE_AUDIO)->seconds, 3.0, 0.05);
+
+  // Past the end of the audio there is none to take: a failure, not a silent file.
+  const auto missing = convert(Out("short audio.mkv"), {"-ss", "00:00:02"}, Out("silent.mp4"));
+  EXPECT_EQ(missing.exitCode, 1) << missing.output;
+  EXPECT_NE(missing.output.find("evc.exe: the source's audio could not be converted\n"), std::string::npos)
+      << missing.output;
+  EXPECT_FALSE(std::filesystem::exists(Out("silent.mp4")));
+
+  // An audio-only source sent to the video type: the video form of the status line.
+  const auto tone = convert(Src("tone.wav"), {}, Out("tone.mp4"));
+  ASSERT_EQ(tone.exitCode, 0) << tone.output;
+  EXPECT_NE(tone.output.find("frame=    0 q= 0.0 size="), std::string::npos) << tone.output;
+  const auto seconds = StatusSeconds(tone.output, true);
+  ASSERT_FALSE(seconds.empty()) << tone.output;
+  EXPECT_NEAR(seconds.back(), 3.0, 0.05) << tone.output;
 }
 
 }  // namespace

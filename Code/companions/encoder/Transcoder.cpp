@@ -11,9 +11,15 @@ extern "C" {
 }
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
+#include <condition_variable>
+#include <deque>
 #include <filesystem>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 #include "FfmpegHandles.h"
@@ -57,16 +63,65 @@ struct Chain {
   int64_t timestampOffset = 0;  // the file's start time in the stream's time base
   bool filtersDone = false;     // the filters gave their last frame
   double secondsDone = 0;
+  int64_t lastPts = AV_NOPTS_VALUE;  // the last decoded frame's time, in the stream's time base
+  int64_t endPts = AV_NOPTS_VALUE;   // where the decoded frames end, less the offset
+  long long packetsWritten = 0;
+  FramePtr decoded = MakeFrame(), filtered = MakeFrame();
+  PacketPtr encoded = MakePacket();
+};
+
+// The packets the reading thread hands the video thread, a few at a time so
+// that neither runs far ahead. An empty packet ends the input.
+class PacketQueue {
+ public:
+  // False once the queue is closed.
+  bool Push(PacketPtr packet) {
+    std::unique_lock lock(Mutex_);
+    Changed_.wait(lock, [&] { return Closed_ || Packets_.size() < kCapacity; });
+    if (Closed_) return false;
+    Packets_.push_back(std::move(packet));
+    Changed_.notify_all();
+    return true;
+  }
+  // False once the queue is closed.
+  bool Pop(PacketPtr& packet) {
+    std::unique_lock lock(Mutex_);
+    Changed_.wait(lock, [&] { return Closed_ || !Packets_.empty(); });
+    if (Closed_) return false;
+    packet = std::move(Packets_.front());
+    Packets_.pop_front();
+    Changed_.notify_all();
+    return true;
+  }
+  void Close() {
+    std::lock_guard lock(Mutex_);
+    Closed_ = true;
+    Changed_.notify_all();
+  }
+
+ private:
+  static constexpr std::size_t kCapacity = 32;
+  std::mutex Mutex_;
+  std::condition_variable Changed_;
+  std::deque<PacketPtr> Packets_;
+  bool Closed_ = false;
 };
 
 class Conversion {
  public:
   Conversion(const TranscodeJob& job, const ProgressReport& report) : Job_(job), O_(job.options), Report_(report) {}
+  ~Conversion() { StopVideoThread(); }
+  Conversion(const Conversion&) = delete;
+  Conversion& operator=(const Conversion&) = delete;
 
   void Run() {
     OpenInput();
     ChooseStreams();
     Muxer_ = ChooseMuxer();
+    // A video output type keeps the video form of the status line even when
+    // the source has no picture, so that the reader finds its time in place.
+    Progress_.video = std::any_of(Chains_.begin(), Chains_.end(), [](const Chain& c) { return c.video; }) ||
+                      (!O_.noVideo && !O_.videoCodec.empty());
     for (auto& chain : Chains_) {
       chain.encoderCodec = EncoderFor(chain);
       BuildFilters(chain);
@@ -78,6 +133,7 @@ class Conversion {
 
   // Removes an output this conversion created but could not finish.
   void DiscardOutput() {
+    StopVideoThread();
     if (!Output_) return;
     const bool created = OutputCreated_;
     Output_.reset();
@@ -213,10 +269,17 @@ class Conversion {
       const int channels = O_.channels ? *O_.channels : std::min(sourceChannels, 2);
       steps += "a" + cut + ",a" + rebase;
       if (O_.volumePercent && *O_.volumePercent != 100) steps += Format(",volume=%g", *O_.volumePercent / 100.0);
+      // A gain above one would flatten the peaks of a loud source at full
+      // scale; a look-ahead limiter holds them under -1 dBFS instead.
+      if (O_.volumePercent && *O_.volumePercent > 100) steps += ",alimiter=limit=0.891251:level=0:latency=1";
       if (O_.sampleRate) steps += Format(",aresample=%d", *O_.sampleRate);
       const AVSampleFormat format = chain.encoderCodec->sample_fmts ? chain.encoderCodec->sample_fmts[0] : AV_SAMPLE_FMT_FLTP;
       steps += Format(",aformat=sample_fmts=%s:channel_layouts=%s", av_get_sample_fmt_name(format),
                       channels == 1 ? "mono" : "stereo");
+      // Times counted in samples: a source whose time base counts whole
+      // packets (MP3 in AVI) would give the encoder's shorter frames
+      // colliding times.
+      steps += ",asettb=expr=1/sr";
     }
     Check(avfilter_graph_create_filter(&chain.source, sourceFilter, "in", sourceArgs.c_str(), nullptr, chain.graph.get()),
           "filter set-up");
@@ -256,6 +319,21 @@ class Conversion {
       e->max_b_frames = 0;
       e->profile = FF_PROFILE_MPEG4_SIMPLE;
       e->thread_count = 0;
+      e->thread_type = FF_THREAD_SLICE;
+      // The tools Simple Profile has, used in full: each macroblock's mode
+      // chosen by rate and distortion, trellis quantisation, four motion
+      // vectors a macroblock and AC prediction. With a key frame every five
+      // seconds rather than every twelve frames, the same bits buy more
+      // picture.
+      e->mb_decision = FF_MB_DECISION_RD;
+      e->flags |= AV_CODEC_FLAG_4MV | AV_CODEC_FLAG_AC_PRED;
+      av_opt_set_int(e, "trellis", 1, AV_OPT_SEARCH_CHILDREN);
+      e->gop_size = std::clamp(static_cast<int>(std::lround(5 * av_q2d(e->framerate))), 12, 300);
+      // The finest quantiser too, so that an easy picture gets the bits asked
+      // for rather than stopping short of them.
+      e->qmin = 1;
+      e->mb_lmin = FF_QP2LAMBDA;
+      av_opt_set_int(e, "lmin", FF_QP2LAMBDA, AV_OPT_SEARCH_CHILDREN);
     } else {
       e->sample_rate = av_buffersink_get_sample_rate(sink);
       e->sample_fmt = static_cast<AVSampleFormat>(av_buffersink_get_format(sink));
@@ -309,62 +387,237 @@ class Conversion {
   }
 
   void Convert() {
-    PacketPtr packet = MakePacket();
-    Frame_ = MakeFrame();
-    Filtered_ = MakeFrame();
-    Encoded_ = MakePacket();
+    std::vector<PacketPtr> held = SeekToCut();
+    // The video goes its own way on a thread of its own (decoding, filtering
+    // and encoding, themselves threaded), while this one reads the input and
+    // does the audio.
+    const auto video = std::find_if(Chains_.begin(), Chains_.end(), [](const Chain& c) { return c.video; });
+    if (video != Chains_.end()) VideoThread_ = std::thread([this, &chain = *video] { VideoWork(chain); });
+    const auto allDone = [&] {
+      return std::all_of(Chains_.begin(), Chains_.end(),
+                         [&](const Chain& c) { return c.video ? VideoDone_.load() : c.filtersDone; });
+    };
+    for (PacketPtr& packet : held) {
+      if (allDone()) break;
+      Feed(std::move(packet));
+    }
+    held.clear();
     for (;;) {
-      if (std::all_of(Chains_.begin(), Chains_.end(), [](const Chain& c) { return c.filtersDone; })) break;
+      if (allDone()) break;
       // A damaged or cut-off file ends where it can no longer be read.
+      PacketPtr packet = MakePacket();
       if (av_read_frame(Input_.get(), packet.get()) < 0) break;
-      for (auto& chain : Chains_) {
-        if (packet->stream_index == chain.input->index && !chain.filtersDone) Decode(chain, packet.get());
-      }
-      av_packet_unref(packet.get());
-      MaybeReport();
+      Feed(std::move(packet));
     }
+    if (VideoThread_.joinable()) Videos_.Push(nullptr);
     for (auto& chain : Chains_) {
-      if (!chain.filtersDone) {
-        Decode(chain, nullptr);
-        Check(av_buffersrc_add_frame(chain.source, nullptr), "filtering");
-        Pull(chain);
-      }
-      Encode(chain, nullptr);
+      if (!chain.video) Finish(chain);
     }
+    if (VideoThread_.joinable()) VideoThread_.join();
+    if (!VideoFailure_.empty()) Fail(VideoFailure_);
     if (Progress_.bytes == 0) Fail("nothing to convert from the start time on");
+    // An output that takes both pictures and sound from a source that has
+    // both gets both, or it is no conversion.
+    for (const auto& chain : Chains_) {
+      if (chain.packetsWritten == 0) {
+        Fail(std::string("the source's ") + (chain.video ? "video" : "audio") + " could not be converted");
+      }
+    }
     Check(av_write_trailer(Output_.get()), "cannot finish " + O_.output);
     Check(avio_closep(&Output_->pb), "cannot finish " + O_.output);
     UpdateTime();
     Report_(Progress_);
   }
 
+  void Feed(PacketPtr packet) {
+    for (auto& chain : Chains_) {
+      if (packet->stream_index != chain.input->index) continue;
+      if (chain.video) {
+        if (!Videos_.Push(std::move(packet))) Fail(VideoFailureText());
+      } else if (!chain.filtersDone) {
+        Decode(chain, packet.get());
+      }
+      break;
+    }
+    MaybeReport();
+  }
+
+  // Drains a stream's decoder, filters and encoder at the end of the input.
+  void Finish(Chain& chain) {
+    if (!chain.filtersDone) {
+      Decode(chain, nullptr);
+      // The end is where the last frame ends, not where it starts, so that
+      // the frame-rate filter keeps the last frame.
+      Check(chain.endPts == AV_NOPTS_VALUE ? av_buffersrc_add_frame(chain.source, nullptr)
+                                           : av_buffersrc_close(chain.source, chain.endPts, 0),
+            "filtering");
+      Pull(chain);
+    }
+    Encode(chain, nullptr);
+  }
+
+  // The video thread: its packets until the end of the input or a failure.
+  void VideoWork(Chain& chain) {
+    try {
+      PacketPtr packet;
+      while (Videos_.Pop(packet)) {
+        if (!packet) {
+          Finish(chain);
+          break;
+        }
+        if (!chain.filtersDone) Decode(chain, packet.get());
+      }
+    } catch (const Failure& failure) {
+      std::lock_guard lock(Mutex_);
+      VideoFailure_ = failure.text;
+    }
+    VideoDone_ = true;
+    Videos_.Close();
+  }
+
+  std::string VideoFailureText() {
+    std::lock_guard lock(Mutex_);
+    return VideoFailure_.empty() ? "the video stopped" : VideoFailure_;
+  }
+
+  void StopVideoThread() {
+    Videos_.Close();
+    if (VideoThread_.joinable()) VideoThread_.join();
+  }
+
+  // Reads from a key frame before the start time, so that a late cut does
+  // not decode everything before it. Returns the packets read to check the
+  // landing place, to be decoded first. Where the place is not surely before
+  // the start on every stream it tries further back, and at last reads the
+  // file from its beginning: the cut stays exact to the frame either way.
+  std::vector<PacketPtr> SeekToCut() {
+    std::vector<PacketPtr> held;
+    double back = 0.5;  // audio decoders need a little before the start to settle
+    if (O_.startSeconds <= back) return held;
+    const int64_t origin = Input_->start_time == AV_NOPTS_VALUE ? 0 : Input_->start_time;
+    for (int attempt = 0; attempt < 4 && back < O_.startSeconds; ++attempt) {
+      const int64_t target = origin + static_cast<int64_t>((O_.startSeconds - back) * AV_TIME_BASE);
+      if (avformat_seek_file(Input_.get(), -1, INT64_MIN, target, target, 0) < 0) break;
+      held.clear();
+      const double landed = ReadLanding(held);
+      if (std::isnan(landed)) break;
+      if (landed <= O_.startSeconds) return held;
+      back = std::max(back * 4, back + landed - O_.startSeconds + 1);
+    }
+    held.clear();
+    Reopen();
+    return held;
+  }
+
+  // Reads on after a seek until every stream has begun: video at a key frame
+  // (earlier packets cannot be decoded and are dropped), audio with two
+  // packets whose times advance. Returns the latest time a stream begins at
+  // (video with a margin, as a key frame's packet may carry only its decoding
+  // time), or NaN when the place cannot be told.
+  double ReadLanding(std::vector<PacketPtr>& held) {
+    constexpr double kKeyFrameMargin = 0.25;
+    struct Seen {
+      int count = 0;
+      double first = 0, last = 0;
+    };
+    std::vector<Seen> seen(Chains_.size());
+    for (int read = 0; read < 20000; ++read) {
+      PacketPtr packet = MakePacket();
+      if (av_read_frame(Input_.get(), packet.get()) < 0) return NAN;
+      const auto chain = std::find_if(Chains_.begin(), Chains_.end(),
+                                      [&](const Chain& c) { return c.input->index == packet->stream_index; });
+      if (chain == Chains_.end()) continue;
+      Seen& s = seen[static_cast<std::size_t>(chain - Chains_.begin())];
+      if (s.count == 0 && chain->video && !(packet->flags & AV_PKT_FLAG_KEY)) continue;
+      const int64_t ts = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
+      if (s.count < 2 && ts == AV_NOPTS_VALUE) return NAN;
+      if (ts != AV_NOPTS_VALUE) {
+        const double t = static_cast<double>(ts - chain->timestampOffset) * av_q2d(chain->input->time_base);
+        if (s.count == 0) s.first = t;
+        else if (!chain->video && s.count == 1 && t <= s.last) return NAN;  // times that do not advance
+        s.last = t;
+        // One stream far past the start while another has not begun.
+        if (t > O_.startSeconds + 10) return NAN;
+      }
+      ++s.count;
+      held.push_back(std::move(packet));
+      double latest = -INFINITY;
+      bool ready = true;
+      for (std::size_t i = 0; i < Chains_.size(); ++i) {
+        ready = ready && seen[i].count >= (Chains_[i].video ? 1 : 2);
+        latest = std::max(latest, seen[i].first + (Chains_[i].video ? kKeyFrameMargin : 0));
+      }
+      if (ready) return latest;
+    }
+    return NAN;
+  }
+
+  // Opens the input afresh, reading from its beginning.
+  void Reopen() {
+    std::vector<int> indices;
+    for (const auto& chain : Chains_) indices.push_back(chain.input->index);
+    Input_.reset();
+    OpenInput();
+    for (std::size_t i = 0; i < Chains_.size(); ++i) Chains_[i].input = Input_->streams[indices[i]];
+  }
+
+  // Frames whose decoder gives no time, and audio frames whose times do not
+  // advance, follow on from the one before.
+  static int64_t FollowOn(Chain& chain, int64_t pts) {
+    if (chain.lastPts != AV_NOPTS_VALUE && chain.endPts != AV_NOPTS_VALUE &&
+        (pts == AV_NOPTS_VALUE || (!chain.video && pts <= chain.lastPts))) {
+      pts = chain.endPts + chain.timestampOffset;
+    }
+    if (pts != AV_NOPTS_VALUE) chain.lastPts = pts;
+    return pts;
+  }
+
+  // How long a decoded frame lasts, in the stream's time base.
+  int64_t FrameDuration(const Chain& chain, const AVFrame* frame) const {
+    const AVRational tb = chain.input->time_base;
+    if (!chain.video) return av_rescale_q(frame->nb_samples, AVRational{1, frame->sample_rate}, tb);
+    if (frame->pkt_duration > 0) return frame->pkt_duration;
+    AVRational rate = chain.input->avg_frame_rate;
+    if (rate.num <= 0 || rate.den <= 0) rate = chain.input->r_frame_rate;
+    if (rate.num <= 0 || rate.den <= 0) rate = {25, 1};
+    return std::max<int64_t>(1, av_rescale_q(1, av_inv_q(rate), tb));
+  }
+
   void Decode(Chain& chain, const AVPacket* packet) {
     const int sent = avcodec_send_packet(chain.decoder.get(), packet);
     if (sent < 0 && sent != AVERROR_EOF) return;  // a damaged packet is skipped
-    while (avcodec_receive_frame(chain.decoder.get(), Frame_.get()) >= 0) {
-      const int64_t pts = Frame_->best_effort_timestamp;
-      Frame_->pts = pts == AV_NOPTS_VALUE ? AV_NOPTS_VALUE : pts - chain.timestampOffset;
+    AVFrame* frame = chain.decoded.get();
+    while (avcodec_receive_frame(chain.decoder.get(), frame) >= 0) {
+      int64_t pts = frame->best_effort_timestamp;
+      pts = FollowOn(chain, pts);
+      frame->pts = pts == AV_NOPTS_VALUE ? AV_NOPTS_VALUE : pts - chain.timestampOffset;
+      if (frame->pts != AV_NOPTS_VALUE) {
+        const int64_t end = frame->pts + FrameDuration(chain, frame);
+        chain.endPts = chain.endPts == AV_NOPTS_VALUE ? end : std::max(chain.endPts, end);
+      }
       if (!chain.filtersDone) {
-        Check(av_buffersrc_add_frame_flags(chain.source, Frame_.get(), 0), "filtering");
+        Check(av_buffersrc_add_frame_flags(chain.source, frame, 0), "filtering");
         Pull(chain);
       }
-      av_frame_unref(Frame_.get());
+      av_frame_unref(frame);
     }
   }
 
   void Pull(Chain& chain) {
+    AVFrame* filtered = chain.filtered.get();
     for (;;) {
-      const int got = av_buffersink_get_frame(chain.sink, Filtered_.get());
+      const int got = av_buffersink_get_frame(chain.sink, filtered);
       if (got == AVERROR(EAGAIN)) return;
       if (got == AVERROR_EOF) {
         chain.filtersDone = true;
+        if (chain.video) VideoDone_ = true;
         return;
       }
       Check(got, "filtering");
-      Filtered_->pts = av_rescale_q(Filtered_->pts, av_buffersink_get_time_base(chain.sink), chain.encoder->time_base);
-      Filtered_->pict_type = AV_PICTURE_TYPE_NONE;
-      Encode(chain, Filtered_.get());
-      av_frame_unref(Filtered_.get());
+      filtered->pts = av_rescale_q(filtered->pts, av_buffersink_get_time_base(chain.sink), chain.encoder->time_base);
+      filtered->pict_type = AV_PICTURE_TYPE_NONE;
+      Encode(chain, filtered);
+      av_frame_unref(filtered);
     }
   }
 
@@ -372,26 +625,33 @@ class Conversion {
     const int sent = avcodec_send_frame(chain.encoder.get(), frame);
     if (sent == AVERROR_EOF) return;
     Check(sent, "encoding");
+    AVPacket* encoded = chain.encoded.get();
     for (;;) {
-      const int got = avcodec_receive_packet(chain.encoder.get(), Encoded_.get());
+      const int got = avcodec_receive_packet(chain.encoder.get(), encoded);
       if (got == AVERROR(EAGAIN) || got == AVERROR_EOF) return;
       Check(got, "encoding");
-      Encoded_->stream_index = chain.output->index;
-      av_packet_rescale_ts(Encoded_.get(), chain.encoder->time_base, chain.output->time_base);
-      Progress_.bytes += Encoded_->size;
+      // The muxer and the progress are shared with the other thread.
+      std::lock_guard lock(Mutex_);
+      encoded->stream_index = chain.output->index;
+      // A picture lasts one frame; the encoder leaves its packets without a
+      // duration, and the output's time would end a frame short.
+      if (chain.video && encoded->duration <= 0) encoded->duration = 1;
+      av_packet_rescale_ts(encoded, chain.encoder->time_base, chain.output->time_base);
+      Progress_.bytes += encoded->size;
+      ++chain.packetsWritten;
       if (chain.video) {
         ++Progress_.frames;
         size_t size = 0;
-        if (const uint8_t* stats = av_packet_get_side_data(Encoded_.get(), AV_PKT_DATA_QUALITY_STATS, &size);
+        if (const uint8_t* stats = av_packet_get_side_data(encoded, AV_PKT_DATA_QUALITY_STATS, &size);
             stats && size >= 4) {
           Progress_.quality = static_cast<double>(AV_RL32(stats)) / FF_QP2LAMBDA;
         }
       }
-      if (Encoded_->pts != AV_NOPTS_VALUE) {
-        const double end = static_cast<double>(Encoded_->pts + Encoded_->duration) * av_q2d(chain.output->time_base);
+      if (encoded->pts != AV_NOPTS_VALUE) {
+        const double end = static_cast<double>(encoded->pts + encoded->duration) * av_q2d(chain.output->time_base);
         chain.secondsDone = std::max(chain.secondsDone, end);
       }
-      Check(av_interleaved_write_frame(Output_.get(), Encoded_.get()), "cannot write " + O_.output);
+      Check(av_interleaved_write_frame(Output_.get(), encoded), "cannot write " + O_.output);
     }
   }
 
@@ -399,15 +659,21 @@ class Conversion {
     const auto now = std::chrono::steady_clock::now();
     if (now - LastReport_ < std::chrono::milliseconds(500)) return;
     LastReport_ = now;
-    UpdateTime();
-    Report_(Progress_);
+    Progress progress;
+    {
+      std::lock_guard lock(Mutex_);
+      UpdateTime();
+      progress = Progress_;
+    }
+    Report_(progress);
   }
 
   void UpdateTime() {
     // The time of the output done: its video's when it has video.
     const auto video = std::find_if(Chains_.begin(), Chains_.end(), [](const Chain& c) { return c.video; });
-    Progress_.video = video != Chains_.end();
-    Progress_.seconds = (Progress_.video ? *video : Chains_.front()).secondsDone;
+    Progress_.seconds = (video != Chains_.end() ? *video : Chains_.front()).secondsDone;
+    const std::chrono::duration<double> spent = std::chrono::steady_clock::now() - Started_;
+    Progress_.speed = spent.count() > 0 ? Progress_.seconds / spent.count() : 0;
   }
 
   const AVOutputFormat* Muxer_ = nullptr;
@@ -418,10 +684,14 @@ class Conversion {
   OutputContextPtr Output_;
   bool OutputCreated_ = false;
   std::vector<Chain> Chains_;
-  FramePtr Frame_, Filtered_;
-  PacketPtr Encoded_;
   Progress Progress_;
-  std::chrono::steady_clock::time_point LastReport_ = std::chrono::steady_clock::now();
+  std::mutex Mutex_;  // guards the output, the progress and the video's failure
+  PacketQueue Videos_;
+  std::atomic<bool> VideoDone_ = false;
+  std::string VideoFailure_;
+  std::thread VideoThread_;
+  const std::chrono::steady_clock::time_point Started_ = std::chrono::steady_clock::now();
+  std::chrono::steady_clock::time_point LastReport_ = Started_;
 };
 
 }  // namespace

@@ -210,12 +210,7 @@ void TJobDriver::AbortBatch() {
 void TJobDriver::btnStop1Click() {
   if (!Host_.Confirm("Are you sure you want to stop the work ? ")) return;
   Job_.Stopped = true;
-  CurrentStopped_ = true;
-  Dialog_.Visible = false;
-  Host_.ShowConvertingDialog(false);
-  Host_.EnableMainWindow(true);
-  Job_.RowIndex = Host_.RowCount() + 10;
-  StopEncoderProcesses(Processes_, Log_, Params_.Encoder, Host_.PauseHandlingEvents);
+  StopCurrentFile();
   StopEncoderProcesses(Processes_, Log_, "evc.exe", Host_.PauseHandlingEvents);
   Dialog_.ResetAfterStop();
   if (Host_.DialogChanged) Host_.DialogChanged();
@@ -223,13 +218,17 @@ void TJobDriver::btnStop1Click() {
 
 void TJobDriver::FormClose() {
   if (!Host_.Confirm("Are you sure to stop processing ?")) return;
+  StopCurrentFile();
+  if (Host_.DialogChanged) Host_.DialogChanged();
+}
+
+void TJobDriver::StopCurrentFile() {
   CurrentStopped_ = true;
   Dialog_.Visible = false;
   Host_.ShowConvertingDialog(false);
   Host_.EnableMainWindow(true);
-  Job_.RowIndex = Host_.RowCount() + 10;
+  Job_.RowIndex = Host_.RowCount() + 10;  // the current file is the last
   StopEncoderProcesses(Processes_, Log_, Params_.Encoder, Host_.PauseHandlingEvents);
-  if (Host_.DialogChanged) Host_.DialogChanged();
 }
 
 void TJobDriver::tmrChangingTimer() {

@@ -92,6 +92,9 @@ class TJobDriver {
   void PollProcesses(unsigned long long file);
   void FileDone();
   void EndOfBatch();
+  // Stop and the close box alike: the windows come back, the current file
+  // becomes the last and its encoder is ended.
+  void StopCurrentFile();
   // Back to idle with the windows usable, the end-of-batch actions skipped.
   void AbortBatch();
   bool EncodersRunning();

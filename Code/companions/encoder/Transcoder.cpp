@@ -18,6 +18,7 @@ extern "C" {
 #include <condition_variable>
 #include <deque>
 #include <filesystem>
+#include <functional>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -49,47 +50,29 @@ std::string Format(const char* pattern, auto... values) {
 
 std::string Rational(AVRational r) { return Format("%d/%d", r.num, r.den); }
 
-// A stream's way from its decoder through its filters to its encoder.
-struct Chain {
-  bool video = false;
-  AVStream* input = nullptr;
-  CodecContextPtr decoder;
-  FilterGraphPtr graph;
-  AVFilterContext* source = nullptr;
-  AVFilterContext* sink = nullptr;
-  const AVCodec* encoderCodec = nullptr;
-  CodecContextPtr encoder;
-  AVStream* output = nullptr;
-  int64_t timestampOffset = 0;  // the file's start time in the stream's time base
-  bool filtersDone = false;     // the filters gave their last frame
-  double secondsDone = 0;
-  int64_t lastPts = AV_NOPTS_VALUE;  // the last decoded frame's time, in the stream's time base
-  int64_t endPts = AV_NOPTS_VALUE;   // where the decoded frames end, less the offset
-  long long packetsWritten = 0;
-  FramePtr decoded = MakeFrame(), filtered = MakeFrame();
-  PacketPtr encoded = MakePacket();
-};
-
-// The packets the reading thread hands the video thread, a few at a time so
-// that neither runs far ahead. An empty packet ends the input.
-class PacketQueue {
+// What one thread hands the next: packets from the reading thread to the
+// video's decoding thread, filtered frames to a stream's encoding thread. A
+// few at a time, so that neither runs far ahead; an empty one ends the
+// stream.
+template <typename Item, std::size_t Capacity>
+class Handoff {
  public:
-  // False once the queue is closed.
-  bool Push(PacketPtr packet) {
+  // False once the handoff is closed.
+  bool Push(Item item) {
     std::unique_lock lock(Mutex_);
-    Changed_.wait(lock, [&] { return Closed_ || Packets_.size() < kCapacity; });
+    Changed_.wait(lock, [&] { return Closed_ || Items_.size() < Capacity; });
     if (Closed_) return false;
-    Packets_.push_back(std::move(packet));
+    Items_.push_back(std::move(item));
     Changed_.notify_all();
     return true;
   }
-  // False once the queue is closed.
-  bool Pop(PacketPtr& packet) {
+  // False once the handoff is closed.
+  bool Pop(Item& item) {
     std::unique_lock lock(Mutex_);
-    Changed_.wait(lock, [&] { return Closed_ || !Packets_.empty(); });
+    Changed_.wait(lock, [&] { return Closed_ || !Items_.empty(); });
     if (Closed_) return false;
-    packet = std::move(Packets_.front());
-    Packets_.pop_front();
+    item = std::move(Items_.front());
+    Items_.pop_front();
     Changed_.notify_all();
     return true;
   }
@@ -100,17 +83,40 @@ class PacketQueue {
   }
 
  private:
-  static constexpr std::size_t kCapacity = 32;
   std::mutex Mutex_;
   std::condition_variable Changed_;
-  std::deque<PacketPtr> Packets_;
+  std::deque<Item> Items_;
   bool Closed_ = false;
+};
+
+// A stream's way from its decoder through its filters to its encoder.
+struct Chain {
+  bool video = false;
+  AVStream* input = nullptr;
+  CodecContextPtr decoder;
+  FilterGraphPtr graph;
+  AVFilterContext* source = nullptr;
+  AVFilterContext* sink = nullptr;
+  const AVCodec* encoderCodec = nullptr;
+  CodecContextPtr encoder;
+  AVRational encoderTimeBase{};  // kept apart, for the thread that feeds the encoder
+  AVStream* output = nullptr;
+  int64_t timestampOffset = 0;  // the file's start time in the stream's time base
+  bool filtersDone = false;     // the filters gave their last frame
+  double secondsDone = 0;
+  int64_t lastPts = AV_NOPTS_VALUE;  // the last decoded frame's time, in the stream's time base
+  int64_t endPts = AV_NOPTS_VALUE;   // where the decoded frames end, less the offset
+  long long packetsWritten = 0;
+  FramePtr decoded = MakeFrame(), filtered = MakeFrame();
+  PacketPtr encoded = MakePacket();
+  std::unique_ptr<Handoff<FramePtr, 16>> filteredFrames = std::make_unique<Handoff<FramePtr, 16>>();
+  std::thread encoding;  // the stream's encoder works on a thread of its own
 };
 
 class Conversion {
  public:
   Conversion(const TranscodeJob& job, const ProgressReport& report) : Job_(job), O_(job.options), Report_(report) {}
-  ~Conversion() { StopVideoThread(); }
+  ~Conversion() { StopThreads(); }
   Conversion(const Conversion&) = delete;
   Conversion& operator=(const Conversion&) = delete;
 
@@ -133,7 +139,7 @@ class Conversion {
 
   // Removes an output this conversion created but could not finish.
   void DiscardOutput() {
-    StopVideoThread();
+    StopThreads();
     if (!Output_) return;
     const bool created = OutputCreated_;
     Output_.reset();
@@ -318,16 +324,22 @@ class Conversion {
       // Simple Profile: no B-frames, no quarter-pel.
       e->max_b_frames = 0;
       e->profile = FF_PROFILE_MPEG4_SIMPLE;
-      e->thread_count = 0;
-      e->thread_type = FF_THREAD_SLICE;
-      // The tools Simple Profile has, used in full: each macroblock's mode
-      // chosen by rate and distortion, trellis quantisation, four motion
-      // vectors a macroblock and AC prediction. With a key frame every five
-      // seconds rather than every twelve frames, the same bits buy more
-      // picture.
-      e->mb_decision = FF_MB_DECISION_RD;
+      e->thread_count = 1;
+      // The tools Simple Profile has: trellis quantisation, four motion
+      // vectors a macroblock and AC prediction, with a wider motion search
+      // that also starts from the previous frame's vectors, and modes and
+      // sub-pel vectors judged on transformed differences (SATD). Choosing
+      // each macroblock's mode by full rate-distortion trials as well would
+      // cost half as much time again for a few hundredths of a dB.
+      e->mb_decision = FF_MB_DECISION_SIMPLE;
+      e->mb_cmp = FF_CMP_SATD;
+      e->me_sub_cmp = FF_CMP_SATD;
+      e->dia_size = 2;
+      e->last_predictor_count = 2;
       e->flags |= AV_CODEC_FLAG_4MV | AV_CODEC_FLAG_AC_PRED;
       av_opt_set_int(e, "trellis", 1, AV_OPT_SEARCH_CHILDREN);
+      // With a key frame every five seconds rather than every twelve frames,
+      // the same bits buy more picture.
       e->gop_size = std::clamp(static_cast<int>(std::lround(5 * av_q2d(e->framerate))), 12, 300);
       // The finest quantiser too, so that an easy picture gets the bits asked
       // for rather than stopping short of them.
@@ -348,6 +360,7 @@ class Conversion {
     }
     if (Muxer_->flags & AVFMT_GLOBALHEADER) e->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     Check(avcodec_open2(e, codec, nullptr), std::string("cannot start the ") + codec->name + " encoder");
+    chain.encoderTimeBase = e->time_base;
     if (!chain.video && !(codec->capabilities & AV_CODEC_CAP_VARIABLE_FRAME_SIZE) && e->frame_size > 0) {
       av_buffersink_set_frame_size(chain.sink, static_cast<unsigned>(e->frame_size));
     }
@@ -388,11 +401,13 @@ class Conversion {
 
   void Convert() {
     std::vector<PacketPtr> held = SeekToCut();
-    // The video goes its own way on a thread of its own (decoding, filtering
-    // and encoding, themselves threaded), while this one reads the input and
-    // does the audio.
-    const auto video = std::find_if(Chains_.begin(), Chains_.end(), [](const Chain& c) { return c.video; });
-    if (video != Chains_.end()) VideoThread_ = std::thread([this, &chain = *video] { VideoWork(chain); });
+    // Each stream's encoder works on a thread of its own, and the video's
+    // decoding (itself threaded) and filtering on another, while this one
+    // reads the input and decodes and filters the audio.
+    for (auto& chain : Chains_) {
+      chain.encoding = std::thread([this, &chain] { Work([&] { EncodeStream(chain); }); });
+      if (chain.video) DecodingThread_ = std::thread([this, &chain] { Work([&] { DecodeVideo(chain); }); });
+    }
     const auto allDone = [&] {
       return std::all_of(Chains_.begin(), Chains_.end(),
                          [&](const Chain& c) { return c.video ? VideoDone_.load() : c.filtersDone; });
@@ -409,12 +424,12 @@ class Conversion {
       if (av_read_frame(Input_.get(), packet.get()) < 0) break;
       Feed(std::move(packet));
     }
-    if (VideoThread_.joinable()) Videos_.Push(nullptr);
+    if (DecodingThread_.joinable()) VideoPackets_.Push(nullptr);
     for (auto& chain : Chains_) {
       if (!chain.video) Finish(chain);
     }
-    if (VideoThread_.joinable()) VideoThread_.join();
-    if (!VideoFailure_.empty()) Fail(VideoFailure_);
+    JoinThreads();
+    if (!WorkerFailure_.empty()) Fail(WorkerFailure_);
     if (Progress_.bytes == 0) Fail("nothing to convert from the start time on");
     // An output that takes both pictures and sound from a source that has
     // both gets both, or it is no conversion.
@@ -433,7 +448,7 @@ class Conversion {
     for (auto& chain : Chains_) {
       if (packet->stream_index != chain.input->index) continue;
       if (chain.video) {
-        if (!Videos_.Push(std::move(packet))) Fail(VideoFailureText());
+        if (!VideoPackets_.Push(std::move(packet))) Fail(WorkerFailureText());
       } else if (!chain.filtersDone) {
         Decode(chain, packet.get());
       }
@@ -442,7 +457,8 @@ class Conversion {
     MaybeReport();
   }
 
-  // Drains a stream's decoder, filters and encoder at the end of the input.
+  // Drains a stream's decoder and filters at the end of the input, and
+  // hands the end to its encoder.
   void Finish(Chain& chain) {
     if (!chain.filtersDone) {
       Decode(chain, nullptr);
@@ -453,36 +469,67 @@ class Conversion {
             "filtering");
       Pull(chain);
     }
-    Encode(chain, nullptr);
+    chain.filteredFrames->Push(nullptr);
   }
 
-  // The video thread: its packets until the end of the input or a failure.
-  void VideoWork(Chain& chain) {
+  // Runs the work of one of the other threads; a failure there ends them all
+  // and is reported by the reading thread.
+  void Work(const std::function<void()>& work) {
     try {
-      PacketPtr packet;
-      while (Videos_.Pop(packet)) {
-        if (!packet) {
-          Finish(chain);
-          break;
-        }
-        if (!chain.filtersDone) Decode(chain, packet.get());
-      }
+      work();
     } catch (const Failure& failure) {
-      std::lock_guard lock(Mutex_);
-      VideoFailure_ = failure.text;
+      {
+        std::lock_guard lock(Mutex_);
+        if (WorkerFailure_.empty()) WorkerFailure_ = failure.text;
+      }
+      VideoDone_ = true;
+      CloseHandoffs();
+    }
+  }
+
+  // The video's decoding thread: its packets until the end of the input.
+  void DecodeVideo(Chain& chain) {
+    PacketPtr packet;
+    while (VideoPackets_.Pop(packet)) {
+      if (!packet) {
+        Finish(chain);
+        break;
+      }
+      if (!chain.filtersDone) Decode(chain, packet.get());
     }
     VideoDone_ = true;
-    Videos_.Close();
+    VideoPackets_.Close();
   }
 
-  std::string VideoFailureText() {
+  // A stream's encoding thread: its filtered frames until the last.
+  void EncodeStream(Chain& chain) {
+    FramePtr frame;
+    while (chain.filteredFrames->Pop(frame)) {
+      Encode(chain, frame.get());
+      if (!frame) break;
+    }
+  }
+
+  std::string WorkerFailureText() {
     std::lock_guard lock(Mutex_);
-    return VideoFailure_.empty() ? "the video stopped" : VideoFailure_;
+    return WorkerFailure_.empty() ? "the conversion stopped" : WorkerFailure_;
   }
 
-  void StopVideoThread() {
-    Videos_.Close();
-    if (VideoThread_.joinable()) VideoThread_.join();
+  void CloseHandoffs() {
+    VideoPackets_.Close();
+    for (auto& chain : Chains_) chain.filteredFrames->Close();
+  }
+
+  void JoinThreads() {
+    if (DecodingThread_.joinable()) DecodingThread_.join();
+    for (auto& chain : Chains_) {
+      if (chain.encoding.joinable()) chain.encoding.join();
+    }
+  }
+
+  void StopThreads() {
+    CloseHandoffs();
+    JoinThreads();
   }
 
   // Reads from a key frame before the start time, so that a late cut does
@@ -583,7 +630,40 @@ class Conversion {
     return std::max<int64_t>(1, av_rescale_q(1, av_inv_q(rate), tb));
   }
 
+  // Whether the picture in a video packet is surely one the frame-rate
+  // filter drops: one that the next picture replaces in the same output
+  // slot, or one before the cut. Such a picture need not be decoded when no
+  // other picture refers to it; a source at 30 frames a second made into 15
+  // drops every other one. Near the cut's ends, where the slots begin and the
+  // last picture must stay, and wherever the times are not plain, everything
+  // is decoded.
+  bool SurelyDropped(const Chain& chain, const AVPacket* packet) const {
+    if (!chain.video || Job_.sourceFps || !packet || packet->pts == AV_NOPTS_VALUE || packet->duration <= 0) {
+      return false;
+    }
+    const double tb = av_q2d(chain.input->time_base);
+    const double at = static_cast<double>(packet->pts - chain.timestampOffset) * tb - O_.startSeconds;
+    const double lasts = static_cast<double>(packet->duration) * tb;
+    if (at < -0.1) return true;  // the cut drops it
+    const int64_t streamTicks = chain.input->duration;
+    if (at < 1 || streamTicks == AV_NOPTS_VALUE || streamTicks <= 0) return false;
+    const double streamEnd = static_cast<double>(streamTicks) * tb - O_.startSeconds;
+    const double end = O_.durationSeconds ? std::min(*O_.durationSeconds, streamEnd) : streamEnd;
+    if (at + 2 * lasts > end - 1) return false;
+    // The output slots the filters give the picture and the next one: the
+    // cut moves the times back as a double truncated to the time base, and
+    // the frame-rate filter rounds them to the nearest slot.
+    const auto slot = [&](int64_t pts) {
+      const auto moved = static_cast<int64_t>(static_cast<double>(pts - chain.timestampOffset) - O_.startSeconds / tb);
+      return av_rescale_q_rnd(moved, chain.input->time_base, chain.encoderTimeBase,
+                              static_cast<AVRounding>(AV_ROUND_NEAR_INF | AV_ROUND_PASS_MINMAX));
+    };
+    return slot(packet->pts + packet->duration) <= slot(packet->pts);
+  }
+
   void Decode(Chain& chain, const AVPacket* packet) {
+    // Set for each packet: a threaded decoder takes its settings with it.
+    if (chain.video) chain.decoder->skip_frame = SurelyDropped(chain, packet) ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
     const int sent = avcodec_send_packet(chain.decoder.get(), packet);
     if (sent < 0 && sent != AVERROR_EOF) return;  // a damaged packet is skipped
     AVFrame* frame = chain.decoded.get();
@@ -614,10 +694,11 @@ class Conversion {
         return;
       }
       Check(got, "filtering");
-      filtered->pts = av_rescale_q(filtered->pts, av_buffersink_get_time_base(chain.sink), chain.encoder->time_base);
+      filtered->pts = av_rescale_q(filtered->pts, av_buffersink_get_time_base(chain.sink), chain.encoderTimeBase);
       filtered->pict_type = AV_PICTURE_TYPE_NONE;
-      Encode(chain, filtered);
-      av_frame_unref(filtered);
+      FramePtr frame = MakeFrame();
+      av_frame_move_ref(frame.get(), filtered);
+      if (!chain.filteredFrames->Push(std::move(frame))) Fail(WorkerFailureText());
     }
   }
 
@@ -685,11 +766,11 @@ class Conversion {
   bool OutputCreated_ = false;
   std::vector<Chain> Chains_;
   Progress Progress_;
-  std::mutex Mutex_;  // guards the output, the progress and the video's failure
-  PacketQueue Videos_;
-  std::atomic<bool> VideoDone_ = false;
-  std::string VideoFailure_;
-  std::thread VideoThread_;
+  std::mutex Mutex_;  // guards the output, the progress and the other threads' failure
+  Handoff<PacketPtr, 32> VideoPackets_;
+  std::atomic<bool> VideoDone_ = false;  // the video needs no more packets
+  std::string WorkerFailure_;
+  std::thread DecodingThread_;
   const std::chrono::steady_clock::time_point Started_ = std::chrono::steady_clock::now();
   std::chrono::steady_clock::time_point LastReport_ = Started_;
 };

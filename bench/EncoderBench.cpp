@@ -126,7 +126,7 @@ bool Speed(const std::string& evc, const Dir& dir) {
        {"ffmpeg", "-v", "error", "-y", "-ss", "0", "-t", "60", "-i", source, "-vn", "-c:a", "libmp3lame", "-b:a",
         "128k", "-af", "volume=2", "-ac", "1", "-ar", "22050", out + "-ffmpeg.mp3"}},
   };
-  constexpr int kPairs = 5;
+  constexpr int kPairs = 9;
   std::printf("\nSpeed: 60 s of 640x480 H.264 + AAC, %d pairs (goal: wall ratio at most 0.8)\n", kPairs);
   std::printf("%-22s %8s %8s %7s %8s %8s %9s %9s\n", "conversion", "evc s", "ffmpeg s", "ratio", "evc cpu",
               "ffm cpu", "evc MB", "ffmpeg MB");

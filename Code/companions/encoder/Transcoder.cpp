@@ -89,6 +89,10 @@ class Handoff {
   bool Closed_ = false;
 };
 
+// Room for a couple of seconds of pictures, so that a stream's encoder and
+// what feeds it seldom wait for each other.
+using FrameHandoff = Handoff<FramePtr, 64>;
+
 // A stream's way from its decoder through its filters to its encoder.
 struct Chain {
   bool video = false;
@@ -109,7 +113,7 @@ struct Chain {
   long long packetsWritten = 0;
   FramePtr decoded = MakeFrame(), filtered = MakeFrame();
   PacketPtr encoded = MakePacket();
-  std::unique_ptr<Handoff<FramePtr, 16>> filteredFrames = std::make_unique<Handoff<FramePtr, 16>>();
+  std::unique_ptr<FrameHandoff> filteredFrames = std::make_unique<FrameHandoff>();
   std::thread encoding;  // the stream's encoder works on a thread of its own
 };
 
@@ -176,6 +180,16 @@ class Conversion {
       chain.timestampOffset = av_rescale_q(start, AV_TIME_BASE_Q, chain.input->time_base);
       OpenDecoder(chain);
       Chains_.push_back(std::move(chain));
+    }
+    DiscardUnused();
+  }
+
+  // The demuxer need not hand over the streams no chain takes.
+  void DiscardUnused() {
+    for (unsigned i = 0; i < Input_->nb_streams; ++i) {
+      const bool used = std::any_of(Chains_.begin(), Chains_.end(),
+                                    [&](const Chain& c) { return c.input->index == static_cast<int>(i); });
+      if (!used) Input_->streams[i]->discard = AVDISCARD_ALL;
     }
   }
 
@@ -606,6 +620,7 @@ class Conversion {
     Input_.reset();
     OpenInput();
     for (std::size_t i = 0; i < Chains_.size(); ++i) Chains_[i].input = Input_->streams[indices[i]];
+    DiscardUnused();
   }
 
   // Frames whose decoder gives no time, and audio frames whose times do not
@@ -767,7 +782,7 @@ class Conversion {
   std::vector<Chain> Chains_;
   Progress Progress_;
   std::mutex Mutex_;  // guards the output, the progress and the other threads' failure
-  Handoff<PacketPtr, 32> VideoPackets_;
+  Handoff<PacketPtr, 128> VideoPackets_;
   std::atomic<bool> VideoDone_ = false;  // the video needs no more packets
   std::string WorkerFailure_;
   std::thread DecodingThread_;

@@ -338,13 +338,17 @@ class Conversion {
       // Simple Profile: no B-frames, no quarter-pel.
       e->max_b_frames = 0;
       e->profile = FF_PROFILE_MPEG4_SIMPLE;
+      // One thread: the encoder has a thread of its own, and in slices on
+      // several threads the search from the previous frame's vectors (below)
+      // would read them while another slice rewrites them, so that the same
+      // source would not always give the same file.
       e->thread_count = 1;
       // The tools Simple Profile has: trellis quantisation, four motion
       // vectors a macroblock and AC prediction, with a wider motion search
       // that also starts from the previous frame's vectors, and modes and
       // sub-pel vectors judged on transformed differences (SATD). Choosing
       // each macroblock's mode by full rate-distortion trials as well would
-      // cost half as much time again for a few hundredths of a dB.
+      // add half again to the encoder's time for at most half a dB more.
       e->mb_decision = FF_MB_DECISION_SIMPLE;
       e->mb_cmp = FF_CMP_SATD;
       e->me_sub_cmp = FF_CMP_SATD;

@@ -660,13 +660,23 @@ class Conversion {
     if (!chain.video || Job_.sourceFps || !packet || packet->pts == AV_NOPTS_VALUE || packet->duration <= 0) {
       return false;
     }
+    // Only at a steady rate can the next picture be told from this one's
+    // length.
+    const AVRational average = chain.input->avg_frame_rate, base = chain.input->r_frame_rate;
+    if (average.num <= 0 || average.den <= 0 || base.num <= 0 || av_cmp_q(average, base) != 0) return false;
     const double tb = av_q2d(chain.input->time_base);
     const double at = static_cast<double>(packet->pts - chain.timestampOffset) * tb - O_.startSeconds;
     const double lasts = static_cast<double>(packet->duration) * tb;
     if (at < -0.1) return true;  // the cut drops it
-    const int64_t streamTicks = chain.input->duration;
-    if (at < 1 || streamTicks == AV_NOPTS_VALUE || streamTicks <= 0) return false;
-    const double streamEnd = static_cast<double>(streamTicks) * tb - O_.startSeconds;
+    // Where the stream ends, from its own length or else the file's.
+    double length = NAN;
+    if (chain.input->duration != AV_NOPTS_VALUE && chain.input->duration > 0) {
+      length = static_cast<double>(chain.input->duration) * tb;
+    } else if (Input_->duration != AV_NOPTS_VALUE && Input_->duration > 0) {
+      length = static_cast<double>(Input_->duration) / AV_TIME_BASE;
+    }
+    if (at < 1 || std::isnan(length)) return false;
+    const double streamEnd = length - O_.startSeconds;
     const double end = O_.durationSeconds ? std::min(*O_.durationSeconds, streamEnd) : streamEnd;
     if (at + 2 * lasts > end - 1) return false;
     // The output slots the filters give the picture and the next one: the

@@ -403,14 +403,14 @@ TEST_F(Encoder, CutsAreExactToTheFrameInEveryContainer) {
     const char* start;
     double seconds;
     const char* length;
-    int frames;     // 0: to the last of the 200 frames
-    int step = 1;   // source frames an output frame, at 25 / step frames a second
+    int frames;    // 0: to the last of the 200 frames
+    int step = 1;  // source frames an output frame, at 25 / step frames a second
   } cuts[] = {
       {"00:00:03", 3, "2", 50},          // between key frames
       {"00:00:04", 4, "2", 50},          // on a key frame
       {"00:00:05.52", 5.52, "1", 25},    // a fraction of a second
       {"00:00:07", 7, "10", 0},          // past the end: the last frame is kept
-      {"00:00:01", 1, "6", 150, 2},      // every other frame, the others left undecoded where they can be
+      {"00:00:01", 1, "6", 150, 2},      // every other frame; the others need not be decoded
   };
   std::vector<std::pair<std::string, std::string>> sources;
   for (const auto& c : containers) sources.emplace_back(kEvc, Out(c.name));
@@ -422,8 +422,9 @@ TEST_F(Encoder, CutsAreExactToTheFrameInEveryContainer) {
       const int outputFrames = frames / cut.step;
       const std::string what = source + " from " + cut.start;
       const std::string output = Out("cut.mp4");
+      const char* rate = cut.step == 1 ? "25" : "12.5";
       const auto run = RunProgram({program, "-y", "-i", source, "-vcodec", "mpeg4", "-acodec", "aac", "-b", "1500",
-                                   "-s", "320x240", "-r", cut.step == 1 ? "25" : "12.5", "-aspect", "4:3", "-ab", "64", "-ac", "1", "-ar",
+                                   "-s", "320x240", "-r", rate, "-aspect", "4:3", "-ab", "64", "-ac", "1", "-ar",
                                    "44100", "-ss", cut.start, "-t", cut.length, output});
       ASSERT_EQ(run.exitCode, 0) << what << ": " << run.output;
       const auto indices = FrameIndices(output);

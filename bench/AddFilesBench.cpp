@@ -82,7 +82,8 @@ int main() {
     paths.push_back(path.string());
   }
 
-  tarquel::TSourceFileServices services{tarquel::media::MakeProbeGraph, [] {}, [] {}};
+  tarquel::TSourceFileServices services{tarquel::media::MakeProbeGraph, [](const std::string&) {},
+                                        [](const std::string&) {}, [] {}};
   std::printf("%-44s %10s %12s\n", "", "total ms", "ms per file");
 
   tarquel::TSourceList list;

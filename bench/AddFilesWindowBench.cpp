@@ -54,7 +54,7 @@ double ThroughWindow(const std::string& appPath, const std::vector<std::string>&
   tarquel::TCommonLib lib(appPath, processes, services, dialogs);
   tarquel::TCustomProc proc(lib, appPath, dialogs, dialogs, {}, player);
   tarquel::gui::TFrmMainForm form;
-  tarquel::gui::TSourceFilesUi ui(form, proc, {probe, [] {}, nullptr});
+  tarquel::gui::TSourceFilesUi ui(form, proc, {probe, [](const std::string&) {}, nullptr, nullptr});
   form.show();
   QApplication::processEvents();
   const auto start = Clock::now();
@@ -66,7 +66,7 @@ double ThroughWindow(const std::string& appPath, const std::vector<std::string>&
 double CoreOnly(const std::vector<std::string>& paths, const tarquel::MediaGraphFactory& probe) {
   tarquel::TSourceList list;
   const auto start = Clock::now();
-  tarquel::AddSourceFiles(list, paths, {probe, [] {}, [] {}});
+  tarquel::AddSourceFiles(list, paths, {probe, [](const std::string&) {}, [](const std::string&) {}, [] {}});
   return MillisecondsSince(start);
 }
 

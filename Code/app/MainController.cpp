@@ -204,6 +204,11 @@ void TMainController::InitApplication() {
   windows.ReportError = [this](const std::string& msg) { ShowMsgBox(Env_.Dialogs, msg, kMsgError); };
   windows.EnableMainWindow = [this](bool enabled) { MainForm_->setEnabled(enabled); };
   windows.EndProgram = [this] { Env_.EndProgram(); };
+  windows.OutputSeconds = Env_.OutputSeconds ? Env_.OutputSeconds : [](const std::string& path) -> double {
+    const std::unique_ptr<IMediaGraph> probe = media::MakeProbeGraph();
+    const std::int32_t seconds = ProbeDuration(*probe, path);
+    return seconds > 0 ? seconds : -1;
+  };
 
   Lib_ = std::make_unique<TCommonLib>(Env_.AppPath,
                                       Env_.Data.Settings.empty() ? TDataFolders::Beside(Env_.AppPath) : Env_.Data,
@@ -220,10 +225,15 @@ void TMainController::InitApplication() {
   Preview_->Attach(Proc_->TrimBar, Proc_->SourceList);
   MainForm_->Panel1->SetBar(&Proc_->TrimBar);
   gui::TSourceFilesUi::TServices sources{Env_.MakeProbeGraph ? Env_.MakeProbeGraph : media::MakeProbeGraph,
-                                         Env_.ShowCodeErrorForm, Env_.OpenDialog};
+                                         Env_.ShowCodeErrorForm,
+                                         [this](const std::string& report) {
+                                           ShowMsgBox(Env_.Dialogs, report, kMsgWarning);
+                                         },
+                                         Env_.OpenDialog};
   if (!sources.ShowCodeErrorForm) {
-    sources.ShowCodeErrorForm = [this] {
-      gui::ShowCodeErrorForm(MainForm_.get(), [this] { Env_.Services.OpenInBrowser(kCodecDownloadAddress); });
+    sources.ShowCodeErrorForm = [this](const std::string& path) {
+      gui::ShowCodeErrorForm(MainForm_.get(), path,
+                             [this] { Env_.Services.OpenInBrowser(kCodecDownloadAddress); });
     };
   }
   SourceFiles_ = std::make_unique<gui::TSourceFilesUi>(*MainForm_, *Proc_, std::move(sources));

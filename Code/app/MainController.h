@@ -56,9 +56,10 @@ struct TMainEnvironment {
   std::function<bool()> ChmViewerInstalled;
   // Stand-ins for tests; when empty, the program's own dialogs and probe.
   IOpenFileDialog* OpenDialog = nullptr;
-  std::function<void()> ShowCodeErrorForm{};
+  std::function<void(const std::string& path)> ShowCodeErrorForm{};
   MediaGraphFactory MakeProbeGraph{};
   decltype(TJobDriverHost::StartEncoder) StartEncoder{};
+  decltype(TJobDriverHost::OutputSeconds) OutputSeconds{};
   // Where the settings, the log and the script live; beside the program
   // when empty.
   TDataFolders Data{};

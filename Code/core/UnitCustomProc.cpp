@@ -19,7 +19,11 @@ TBuildEnvironment BuildEnvironment(TCommonLib& lib, TCustomProc& proc) {
         }
         return rows;
       },
-      [&proc] { proc.Profiles.ApplyCustomProfile(); },
+      // Only a custom profile picked on the main window is applied again: a
+      // quality preset picked there is what the file gets.
+      [&proc] {
+        if (proc.Profiles.Settings.Profile() >= kFirstCustomProfile) proc.Profiles.ApplyCustomProfile();
+      },
       [&proc]() -> const TConvertSettings& { return proc.Profiles.Settings; },
       [&proc] { return proc.UserSettings.Settings.OutDir; }};
   env.ScriptFolder = lib.Data.State;

@@ -117,22 +117,27 @@ TEST(AddSourceFiles, RealFilesInOrder) {
   fs::copy_file(Media::Path("noaudio.avi"), longPath);
   const std::string mkv = dir.File("clip.mkv");
   fs::copy_file(Media::Path("clip15.mp4"), mkv);
+  const std::string text = dir.File("clip.txt");  // a media file by content, not by name
+  fs::copy_file(Media::Path("clip15.mp4"), text);
 
   const std::vector<std::string> paths = {
       Media::Path("clip15.mp4"), Media::Path("clip09.mp4"), Media::Path("noaudio.avi"),
       Media::Path("random.avi"), Media::Path("UPPER.MPG"),  Media::Path("clip.vob"),
       Media::Path("clip.3g2"),   mkv,                       Media::Path("clip15.mp4"),
-      upper,                     longPath,                  Media::Path("partial.avi"),
+      upper,                     text,                      longPath,
+      Media::Path("partial.avi"),
   };
   TSourceList list;
-  int codecErrors = 0, refreshes = 0;
+  int refreshes = 0;
+  std::vector<std::string> unreadable, reports;
   AddSourceFiles(list, paths,
-                 {media::MakeProbeGraph, [&] { ++codecErrors; }, [&] { ++refreshes; }});
+                 {media::MakeProbeGraph, [&](const std::string& path) { unreadable.push_back(path); },
+                  [&](const std::string& report) { reports.push_back(report); }, [&] { ++refreshes; }});
 
   const std::vector<std::string> expected = {
       Media::Path("clip15.mp4"), Media::Path("noaudio.avi"), Media::Path("UPPER.MPG"),
-      Media::Path("clip.vob"),   Media::Path("clip.3g2"),    upper,
-      longPath,                  Media::Path("partial.avi"),
+      Media::Path("clip.vob"),   Media::Path("clip.3g2"),    mkv,
+      upper,                     longPath,                  Media::Path("partial.avi"),
   };
   ASSERT_EQ(list.Count(), static_cast<int>(expected.size()));
   for (int i = 0; i < list.Count(); ++i) {
@@ -140,7 +145,10 @@ TEST(AddSourceFiles, RealFilesInOrder) {
     EXPECT_EQ(list.Row(i), (TSourceCells{"True", expected[i], size, "00:00:01", "00:00:00", "00:00:01",
                                          "00:00:01"}));
   }
-  EXPECT_EQ(codecErrors, 2);
+  EXPECT_EQ(unreadable, (std::vector<std::string>{Media::Path("clip09.mp4"), Media::Path("random.avi")}));
+  ASSERT_EQ(reports.size(), 1u);
+  EXPECT_EQ(reports[0], "This file was not added to the list:\n\n" + text +
+                            "\n    Files of the type \".txt\" are not media files that Tarquel reads.\n");
   EXPECT_EQ(refreshes, 1);
   EXPECT_EQ(list.SelectedRows(), std::vector<int>{0});
 }

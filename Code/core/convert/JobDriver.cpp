@@ -4,6 +4,7 @@
 
 #include "ProcessControl.h"
 #include "SystemServices.h"
+#include "TextFormats.h"
 #include "UtilityFuncs.h"
 
 namespace tarquel {
@@ -123,8 +124,13 @@ void TJobDriver::RunnerFinished(unsigned long long file) {
   if (file != File_ || State_ != State::Encoding) return;
   const int status = Runner_ ? Runner_->ExitStatus() : -1;
   Runner_.reset();  // its thread has returned; this only joins it
-  if (status != 0 || CurrentStopped_) RemovePartialOutput();
-  if (status != 0 && !CurrentStopped_) {
+  // An encoder that says it finished is taken at its word only when its
+  // output is there and as long as the cut.
+  const std::string shortfall = status == 0 && !CurrentStopped_ ? OutputShortfall() : std::string();
+  if (status != 0 || CurrentStopped_ || !shortfall.empty()) RemovePartialOutput();
+  if (!shortfall.empty()) {
+    Failures_.push_back({CurrentSource_, shortfall});
+  } else if (status != 0 && !CurrentStopped_) {
     std::string line = LastLineOf(LastChunk_);
     if (line.empty()) line = status < 0 ? "The encoder could not be started." : "The encoder gave no reason.";
     Failures_.push_back({CurrentSource_, std::move(line)});
@@ -168,6 +174,25 @@ void TJobDriver::RemovePartialOutput() const {
   // File times are kept coarser than the clock reads: allow a second.
   if (error || written + std::chrono::seconds(1) < BuiltAt_) return;
   fs::remove(output, error);
+}
+
+std::string TJobDriver::OutputShortfall() const {
+  if (!Host_.OutputSeconds || Params_.OutputFile.empty()) return {};
+  std::error_code error;
+  if (!fs::is_regular_file(Params_.OutputFile, error)) {
+    return "The output file " + Params_.OutputFile + " is missing: it, or its folder, was removed while it was written.";
+  }
+  // The cut ends within the source (its End Time is at most the source's
+  // length), so a sound output is the cut's length, less a second at most.
+  const double asked = NumberFromText(Job_.CutLength);
+  if (asked <= 1) return {};
+  const double seconds = Host_.OutputSeconds(Params_.OutputFile);
+  if (seconds < 0) return "The output file " + Params_.OutputFile + " cannot be read.";
+  if (seconds >= asked - 1) return {};
+  const std::int64_t start = Job_.StartTime.empty() ? 0 : TimeTextToSeconds(Job_.StartTime);
+  const auto done = static_cast<std::int64_t>(seconds);
+  return "The source ended at " + SecondsToTimeText(start + done) + ", before the end of the cut at " +
+         SecondsToTimeText(start + static_cast<std::int64_t>(asked)) + ".";
 }
 
 std::string TJobDriver::FailureReport() const {

@@ -63,6 +63,10 @@ struct TJobDriverHost {
   std::function<bool()> ShowOutputDirectory;
   std::function<bool()> Shutdown;
   std::function<void()> EndProgram;
+  // The length in seconds of a media file the encoder wrote, negative when
+  // it cannot be read. When set, a file whose encoder reports success is
+  // checked: its output must exist and be about as long as the cut.
+  std::function<double(const std::string& path)> OutputSeconds{};
 };
 
 class TJobDriver {
@@ -102,6 +106,9 @@ class TJobDriver {
   // Removes the current file's output when this batch wrote it and it is
   // not a finished file (the encoder failed or was stopped).
   void RemovePartialOutput() const;
+  // Why an output the encoder called finished is not (missing, unreadable,
+  // or shorter than the cut by more than a second); empty when it is fine.
+  std::string OutputShortfall() const;
   // The failed files of the batch as one message; empty when none failed.
   std::string FailureReport() const;
 

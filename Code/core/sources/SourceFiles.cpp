@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <unordered_set>
 
@@ -12,27 +13,36 @@
 
 namespace tarquel {
 
-const std::array<TFileFilter, 10> SourceFileFilters = {{
-    {"Supported Files", "*.3gp;*.mp4;*.m4v;*.mpeg;*.mpg;*.avi;*.asf;*.mov;*.wmv;*.flv;*.swf;*.rm;*.rmvb;"},
-    {"3GP Files (*.3gp)", "*.3gp"},
-    {"AVI Files (*.avi)", "*.avi"},
-    {"ASF Files (*.asf)", "*.asf"},
-    {"Flash Files (*.flv,swf)", "*.flv;*.swf"},
-    {"MOV Files (*.mov)", "*.mov"},
-    {"WMV Files (*.wmv)", "*.wmv"},
-    {"MP4 File (*.mp4,*.m4v)", "*.mp4;*.m4v"},
-    {"MPEG Files (*.mpeg,*.mpg)", "*.mpeg;*.mpg;"},
-    {"RM Files (*.rm,*.rmvb)", "*.rm;*.rmvb;"},
-}};
-
 namespace {
 
-// ".mp4" is accepted as well: the open dialog offers it, and nothing else
-// treats an .mp4 source differently.
-constexpr std::array<std::string_view, 15> kSourceExtensions = {
-    ".3gp", ".3g2", ".avi", ".m4v", ".mpeg", ".mpg", ".asf", ".mov",
-    ".wmv", ".vob", ".rm",  ".rmvb", ".flv", ".swf", ".mp4",
+// The classic types and ".mp4" first (the open dialog offers it, and nothing
+// else treats an .mp4 source differently), then the containers and audio
+// types of phones, cameras, TV recorders and the web.
+constexpr std::string_view kSourceExtensions[] = {
+    ".3gp", ".3g2", ".avi",  ".m4v", ".mpeg", ".mpg", ".asf", ".mov", ".wmv", ".vob", ".rm",   ".rmvb",
+    ".flv", ".swf", ".mp4",  ".mkv", ".webm", ".ogv", ".ts",  ".m2ts", ".mts", ".m2v", ".mxf", ".dv",
+    ".divx", ".f4v", ".mpe", ".mp3", ".wav",  ".flac", ".ogg", ".oga", ".m4a", ".aac", ".opus", ".wma",
+    ".ac3", ".mka",
 };
+
+std::string LowerExtension(std::string_view path) {
+  const auto separator = path.rfind(kPathSeparator);
+  const std::string_view name = separator == std::string_view::npos ? path : path.substr(separator + 1);
+  const auto dot = name.rfind('.');
+  if (dot == std::string_view::npos) return {};
+  std::string extension(name.substr(dot));
+  std::transform(extension.begin(), extension.end(), extension.begin(),
+                 [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; });
+  return extension;
+}
+
+// The skipped paths of one run as one message.
+std::string SkippedReport(const std::vector<std::pair<std::string, std::string>>& skipped) {
+  std::string report = skipped.size() == 1 ? "This file was not added to the list:\n"
+                                           : "These files were not added to the list:\n";
+  for (const auto& [path, reason] : skipped) report += "\n" + path + "\n    " + reason + "\n";
+  return report;
+}
 
 // The file's 64-bit size, read from the open file. Opening for reading
 // leaves others free to read and write it.
@@ -48,31 +58,74 @@ std::int64_t ReadFileSize(const std::string& path) {
 
 }  // namespace
 
+const std::vector<TFileFilter>& SourceFileFilters() {
+  static const std::vector<TFileFilter> filters = [] {
+    std::vector<TFileFilter> list = {
+        {"Supported Files", "*.3gp;*.mp4;*.m4v;*.mpeg;*.mpg;*.avi;*.asf;*.mov;*.wmv;*.flv;*.swf;*.rm;*.rmvb;"},
+        {"3GP Files (*.3gp)", "*.3gp"},
+        {"AVI Files (*.avi)", "*.avi"},
+        {"ASF Files (*.asf)", "*.asf"},
+        {"Flash Files (*.flv,swf)", "*.flv;*.swf"},
+        {"MOV Files (*.mov)", "*.mov"},
+        {"WMV Files (*.wmv)", "*.wmv"},
+        {"MP4 File (*.mp4,*.m4v)", "*.mp4;*.m4v"},
+        {"MPEG Files (*.mpeg,*.mpg)", "*.mpeg;*.mpg;"},
+        {"RM Files (*.rm,*.rmvb)", "*.rm;*.rmvb;"},
+    };
+    std::string all;
+    for (const std::string_view extension : kSourceExtensions) all += "*" + std::string(extension) + ";";
+    list.push_back({"All media files", all});
+    list.push_back({"All files (*)", "*"});
+    return list;
+  }();
+  return filters;
+}
+
 bool IsSourceFileExtension(std::string_view path) {
-  const auto separator = path.rfind(kPathSeparator);
-  const std::string_view name = separator == std::string_view::npos ? path : path.substr(separator + 1);
-  const auto dot = name.rfind('.');
-  if (dot == std::string_view::npos) return false;
-  std::string extension(name.substr(dot));
-  std::transform(extension.begin(), extension.end(), extension.begin(),
-                 [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; });
-  return std::find(kSourceExtensions.begin(), kSourceExtensions.end(), extension) != kSourceExtensions.end();
+  const std::string extension = LowerExtension(path);
+  return std::find(std::begin(kSourceExtensions), std::end(kSourceExtensions), extension) != std::end(kSourceExtensions);
+}
+
+std::string SkipReason(const std::string& path) {
+  if (IsSourceFileExtension(path)) return {};
+  std::error_code error;
+  if (std::filesystem::is_directory(path, error)) return "It is a folder, not a media file.";
+  const std::string extension = LowerExtension(path);
+  if (extension.empty() || extension == ".") return "It has no file extension, so its type is not known.";
+  return "Files of the type \"" + extension + "\" are not media files that Tarquel reads.";
 }
 
 void AddSourceFiles(TSourceList& list, const std::vector<std::string>& paths,
                     const TSourceFileServices& services) {
   const std::unique_ptr<IMediaGraph> probe = services.MakeProbeGraph();
-  for (const std::string& path : paths) {
-    if (list.Contains(path) || !IsSourceFileExtension(path)) continue;
-    const std::string duration = SecondsToTimeText(ProbeDuration(*probe, path));
-    if (duration == "00:00:00") {
-      // The file cannot be read, or is shorter than one second.
-      if (services.ShowCodeErrorForm) services.ShowCodeErrorForm();
-      continue;
+  std::vector<std::pair<std::string, std::string>> skipped;
+  const auto reportSkipped = [&] {
+    if (!skipped.empty() && services.ReportSkipped) services.ReportSkipped(SkippedReport(skipped));
+  };
+  try {
+    for (const std::string& path : paths) {
+      if (list.Contains(path)) continue;
+      if (std::string reason = SkipReason(path); !reason.empty()) {
+        if (std::none_of(skipped.begin(), skipped.end(), [&](const auto& s) { return s.first == path; })) {
+          skipped.emplace_back(path, std::move(reason));
+        }
+        continue;
+      }
+      const std::string duration = SecondsToTimeText(ProbeDuration(*probe, path));
+      if (duration == "00:00:00") {
+        // The file cannot be read, or is shorter than one second.
+        if (services.ShowCodeErrorForm) services.ShowCodeErrorForm(path);
+        continue;
+      }
+      const std::int64_t size = ReadFileSize(path);
+      list.Append({std::string(kCheckedText), path, FormatFileSize(size), duration, "00:00:00", duration, duration});
     }
-    const std::int64_t size = ReadFileSize(path);
-    list.Append({std::string(kCheckedText), path, FormatFileSize(size), duration, "00:00:00", duration, duration});
+  } catch (...) {
+    // The paths skipped so far are still told before the error.
+    reportSkipped();
+    throw;
   }
+  reportSkipped();
   if (!list.Empty()) {
     list.SetSelected(0, true);
     if (services.RefreshTrimBar) services.RefreshTrimBar();

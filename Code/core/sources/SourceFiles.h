@@ -29,30 +29,40 @@ class IOpenFileDialog {
 };
 
 struct TFileFilter {
-  std::string_view Description;
-  std::string_view Patterns;
+  std::string Description;
+  std::string Patterns;
 };
-// The open dialog's filters, in the order it offers them.
-extern const std::array<TFileFilter, 10> SourceFileFilters;
+// The open dialog's filters, in the order it offers them: the ten classic
+// ones, then "All media files" with every accepted extension and "All files".
+const std::vector<TFileFilter>& SourceFileFilters();
 
 // True when the extension of `path` (from the last "." of its file name,
 // compared in lower case) is one the source list accepts.
 bool IsSourceFileExtension(std::string_view path);
 
+// Why a path is not taken into the list before it is probed (its type is
+// unknown, it has no extension, it is a folder); empty when it is taken.
+std::string SkipReason(const std::string& path);
+
 // What adding files needs from outside the list.
 struct TSourceFileServices {
   // A fresh probing graph for each run.
   MediaGraphFactory MakeProbeGraph;
-  // Shows the codec error dialog modally (once per file that cannot be read).
-  std::function<void()> ShowCodeErrorForm;
+  // Shows the codec error dialog modally for the file that cannot be read
+  // (once per such file).
+  std::function<void(const std::string& path)> ShowCodeErrorForm;
+  // Tells the user, once per run, which paths were not taken and why.
+  std::function<void(const std::string& report)> ReportSkipped;
   // Shows the selected row on the trim bar.
   std::function<void()> RefreshTrimBar;
 };
 
 // Appends a row for each path, in order, that is not listed yet, has an
 // accepted extension and probes as at least one second long; a file that
-// probes shorter brings up the codec error dialog and is left out. Then
-// selects the first row, when there is one, and refreshes the trim bar.
+// probes shorter brings up the codec error dialog and is left out. Paths
+// skipped for their type are reported together at the end; paths already
+// listed are skipped silently. Then selects the first row, when there is
+// one, and refreshes the trim bar.
 // A file whose size cannot be read stops the run with FileOpenError naming
 // it; the rows added before it stay.
 void AddSourceFiles(TSourceList& list, const std::vector<std::string>& paths,

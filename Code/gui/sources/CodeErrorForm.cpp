@@ -7,12 +7,17 @@
 
 namespace tarquel::gui {
 
-TFrmCodeErrorForm::TFrmCodeErrorForm(QWidget* owner, std::function<void()> openDownload)
+namespace {
+// The file's name takes one more line under the message.
+constexpr int kFileNameHeight = 20;
+}  // namespace
+
+TFrmCodeErrorForm::TFrmCodeErrorForm(QWidget* owner, const std::string& path, std::function<void()> openDownload)
     : QDialog(owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
       OpenDownload_(std::move(openDownload)) {
   setObjectName(QStringLiteral("FrmCodeErrorForm"));
   setWindowTitle(QStringLiteral("Error Info"));
-  setFixedSize(413, 96);
+  setFixedSize(413, 96 + kFileNameHeight);
   QFont font(QStringLiteral("Arial"));
   font.setPixelSize(11);
   setFont(font);
@@ -37,15 +42,24 @@ TFrmCodeErrorForm::TFrmCodeErrorForm(QWidget* owner, std::function<void()> openD
     if (OpenDownload_) OpenDownload_();
   });
 
+  // The whole path is in the tool tip; the line shows its ends.
+  const QString name = QString::fromLocal8Bit(path.data(), static_cast<qsizetype>(path.size()));
+  lblFileName = new QLabel(this);
+  lblFileName->setObjectName(QStringLiteral("lblFileName"));
+  lblFileName->setGeometry(52, 56, 357, 18);
+  lblFileName->setText(lblFileName->fontMetrics().elidedText(name, Qt::ElideMiddle, lblFileName->width()));
+  lblFileName->setToolTip(name);
+  lblFileName->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
   BitBtn1 = new QPushButton(QStringLiteral("OK"), this);
   BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
-  BitBtn1->setGeometry(169, 64, 75, 25);
+  BitBtn1->setGeometry(169, 64 + kFileNameHeight, 75, 25);
   BitBtn1->setDefault(true);
   connect(BitBtn1, &QPushButton::clicked, this, &QDialog::accept);
 }
 
-void ShowCodeErrorForm(QWidget* owner, const std::function<void()>& openDownload) {
-  TFrmCodeErrorForm form(owner, openDownload);
+void ShowCodeErrorForm(QWidget* owner, const std::string& path, const std::function<void()>& openDownload) {
+  TFrmCodeErrorForm form(owner, path, openDownload);
   if (owner) form.move(owner->geometry().center() - QPoint(form.width() / 2, form.height() / 2));
   form.exec();
 }

@@ -8,13 +8,13 @@ TQtOpenFileDialog::~TQtOpenFileDialog() = default;
 
 QStringList TQtOpenFileDialog::NameFilters() {
   QStringList filters;
-  for (const TFileFilter& filter : SourceFileFilters) {
+  for (const TFileFilter& filter : SourceFileFilters()) {
     // Qt reads the patterns from the parentheses at the end and, with
     // HideNameFilterDetails, shows only what stands before them.
-    QString patterns = QString::fromLatin1(filter.Patterns.data(), static_cast<qsizetype>(filter.Patterns.size()));
+    QString patterns = QString::fromStdString(filter.Patterns);
     patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
-    filters << QString::fromLatin1(filter.Description.data(), static_cast<qsizetype>(filter.Description.size())) +
-                   QStringLiteral(" (") + patterns.simplified() + QLatin1Char(')');
+    filters << QString::fromStdString(filter.Description) + QStringLiteral(" (") + patterns.simplified() +
+                   QLatin1Char(')');
   }
   return filters;
 }

@@ -43,7 +43,8 @@ TSourceFilesUi::~TSourceFilesUi() = default;
 
 void TSourceFilesUi::AddFiles(const std::vector<std::string>& paths) {
   AddSourceFiles(Proc_.SourceList, paths,
-                 {Services_.MakeProbeGraph, Services_.ShowCodeErrorForm, [this] { Proc_.TrimBar.RefreshTrimBar(); }});
+                 {Services_.MakeProbeGraph, Services_.ShowCodeErrorForm, Services_.ReportSkipped,
+                  [this] { Proc_.TrimBar.RefreshTrimBar(); }});
 }
 
 void TSourceFilesUi::AddDroppedFiles(const std::vector<std::string>& paths) { AddFiles(paths); }

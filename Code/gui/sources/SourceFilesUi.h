@@ -27,7 +27,9 @@ class TSourceFilesUi final : public QObject {
   struct TServices {
     MediaGraphFactory MakeProbeGraph;
     // Shows the codec error dialog modally; once per file that cannot be read.
-    std::function<void()> ShowCodeErrorForm;
+    std::function<void(const std::string& path)> ShowCodeErrorForm;
+    // Shows which paths of a run were not added, and why.
+    std::function<void(const std::string& report)> ReportSkipped;
     // The open dialog; the program's own when null.
     IOpenFileDialog* OpenDialog = nullptr;
   };

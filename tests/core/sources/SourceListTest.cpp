@@ -5,6 +5,7 @@
 #include "SourceDoubles.h"
 #include "SourceFiles.h"
 #include "TempDir.h"
+#include "TextFormats.h"
 
 namespace tarquel {
 namespace {
@@ -78,18 +79,37 @@ TEST(SourceFiles, PickSourceFiles) {
 }
 
 TEST(SourceFiles, ExtensionTest) {
-  for (const char* path : {"/m/a.avi", "/m/a.MPG", "/m/a.mp4", "/m/a.3g2", "/m/a.vob", "/m/x.y.RmVb", "a.swf"}) {
+  for (const char* path : {"/m/a.avi", "/m/a.MPG", "/m/a.mp4", "/m/a.3g2", "/m/a.vob", "/m/x.y.RmVb", "a.swf",
+                           "/m/a.MKV", "/m/a.webm", "/m/a.m2ts", "/m/a.flac", "/m/a.opus"}) {
     EXPECT_TRUE(IsSourceFileExtension(path)) << path;
+    EXPECT_EQ(SkipReason(path), "") << path;
   }
-  for (const char* path : {"/m/a", "/m.avi/a", "/m/a.avi.txt", "/m/a.mkv", "/m/.", "/m/a.avi "}) {
+  for (const char* path : {"/m/a", "/m.avi/a", "/m/a.avi.txt", "/m/.", "/m/a.avi "}) {
     EXPECT_FALSE(IsSourceFileExtension(path)) << path;
+    EXPECT_NE(SkipReason(path), "") << path;
   }
+  // The dialog's "All media files" offers exactly what is accepted.
+  const auto& filters = SourceFileFilters();
+  ASSERT_EQ(filters.size(), 12u);
+  EXPECT_EQ(filters[0].Description, "Supported Files");
+  EXPECT_EQ(filters[10].Description, "All media files");
+  for (const auto& pattern : SplitText(filters[10].Patterns, ';')) {
+    EXPECT_TRUE(IsSourceFileExtension("/m/a" + pattern.substr(1))) << pattern;
+  }
+  for (const auto& filter : filters) {
+    for (const auto& pattern : SplitText(filter.Patterns, ';')) {
+      if (pattern != "*") {
+        EXPECT_NE(filters[10].Patterns.find(pattern + ";"), std::string::npos) << pattern;
+      }
+    }
+  }
+  EXPECT_EQ(filters[11].Patterns, "*");
 }
 
 struct Adding {
   explicit Adding(std::map<std::string, std::int32_t> durations) {
     services.MakeProbeGraph = [durations] { return std::make_unique<test::FakeProbeGraph>(durations); };
-    services.ShowCodeErrorForm = [this] { ++codecErrors; };
+    services.ShowCodeErrorForm = [this](const std::string&) { ++codecErrors; };
     services.RefreshTrimBar = [this] { ++refreshes; };
   }
   TSourceList list;

@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <filesystem>
+#include <map>
 #include <thread>
 
 #include "ImageButton.h"
@@ -84,6 +85,10 @@ class ConvertingUi : public test::ShellFixture {
       if (!scripts_.empty()) scripts_.erase(scripts_.begin());
       return std::make_unique<ScriptedRun>(script, OutputOf(command), std::move(onChunk), std::move(done), release_);
     };
+    env.OutputSeconds = [this](const std::string& path) {
+      const auto length = outputSeconds_.find(path);
+      return length == outputSeconds_.end() ? 1e6 : length->second;
+    };
     controller_ = Controller(std::move(env));
     controller_->InitApplication();
     proc_ = controller_->CustomProc();
@@ -111,6 +116,7 @@ class ConvertingUi : public test::ShellFixture {
 
   std::vector<TScript> scripts_;
   std::vector<std::string> commands_;
+  std::map<std::string, double> outputSeconds_;  // what the probe reads of an output
   std::atomic<bool> release_{false};
   std::unique_ptr<app::TMainController> controller_;
   TCustomProc* proc_ = nullptr;
@@ -212,6 +218,43 @@ TEST_F(ConvertingUi, AFailedFileIsReportedOnceAtTheEndAndItsOutputRemoved) {
   EXPECT_NE(test::ReadFile(dir_.File("log.txt")).find("Convert failed: " + dir_.File("a.avi") + " | evc.exe: cannot"),
             std::string::npos);
   EXPECT_EQ(proc_->Job.DoneCount, 2);
+}
+
+TEST_F(ConvertingUi, AnOutputThatIsMissingOrShortOfItsCutIsAFailure) {
+  AddRow("a.avi", "00:01:00");
+  AddRow("b.avi", "00:01:00");
+  proc_->SourceList.SetCell(0, dxtrlSourceFileStartTime, "00:00:05");
+  outputSeconds_[dir_.File("out/a.mp4")] = 29.5;  // the source ended early
+  scripts_ = {{{Status(29)}}, {{Status(60)}, 0, false}};  // b's output was removed
+  emit controller_->MainForm().btnConvert->clicked();
+  ASSERT_TRUE(RunUntil([&] { return !Driver().Running(); }));
+  ASSERT_EQ(dialogs_.messages.size(), 1u);
+  EXPECT_EQ(dialogs_.messages[0], "These files could not be converted:\n\n" + dir_.File("a.avi") +
+                                      "\n    The source ended at 00:00:34, before the end of the cut at 00:01:00.\n\n" +
+                                      dir_.File("b.avi") + "\n    The output file " + dir_.File("out/b.mp4") +
+                                      " is missing: it, or its folder, was removed while it was written.\n");
+  EXPECT_FALSE(fs::exists(dir_.File("out/a.mp4")));
+}
+
+TEST_F(ConvertingUi, AQualityPickedOnTheMainWindowIsWhatTheFileGets) {
+  AddRow("a.avi", "00:00:10");
+  fs::create_directories(fs::path(proc_->Config.FileName(kUserProfileInfoFile)).parent_path());
+  test::WriteFile(proc_->Config.FileName(kUserProfileInfoFile), "\r\n[Mine]\r\nMine=1|1|2|5|1|2\r\n");
+  proc_->Profiles.ReloadCustomProfiles();
+  proc_->Profiles.cbbProfile.Clear();
+  proc_->Profiles.FillProfileList(proc_->Profiles.cbbProfile);  // "Mine" after the five qualities
+  proc_->Options.cbbCustomProfileChange(0);  // picked in the Options dialog: 128 kbit/s
+  const auto audioBitrate = [&] {
+    emit controller_->MainForm().btnConvert->clicked();
+    EXPECT_TRUE(RunUntil([&] { return !Driver().Running(); }));
+    const std::string& command = commands_.back();
+    const auto at = command.find(" -ab ");
+    return command.substr(at + 5, command.find(' ', at + 5) - at - 5);
+  };
+  proc_->Profiles.cbbProfileChange(4);  // "Superb Quality" on the main window
+  EXPECT_EQ(audioBitrate(), "224");
+  proc_->Profiles.cbbProfileChange(kFirstCustomProfile);  // the custom profile itself
+  EXPECT_EQ(audioBitrate(), "128");
 }
 
 }  // namespace

@@ -34,19 +34,20 @@ class SourceFilesUi : public test::ShellFixture {
   void SetUp() override {
     MakeProgramFolder({"Res.dll", "Form.dll"});
     // Readable sources are files the fake probe knows; "bad" ones it cannot render.
-    for (const char* name : {"a.avi", "b.mpg", "c.mov", "d.wmv", "bad1.avi", "bad2.avi"}) {
+    for (const char* name : {"a.avi", "b.mpg", "c.mov", "d.wmv", "e.mkv", "notes.xyz", "bad1.avi", "bad2.avi"}) {
       test::WriteFile(dir_.File(name), "media");
     }
     app::TMainEnvironment env = Environment();
     env.OpenDialog = &dialog_;
-    env.ShowCodeErrorForm = [this] {
+    env.ShowCodeErrorForm = [this](const std::string& path) {
       ++codecDialogs_;
+      codecPaths_.push_back(path);
       if (OnCodecDialog) OnCodecDialog();
     };
     env.MakeProbeGraph = [this] {
       return std::make_unique<test::FakeProbeGraph>(std::map<std::string, std::int32_t>{
           {dir_.File("a.avi"), 100'000}, {dir_.File("b.mpg"), 7'000}, {dir_.File("c.mov"), 3'600'000},
-          {dir_.File("d.wmv"), 5'000}});
+          {dir_.File("d.wmv"), 5'000}, {dir_.File("e.mkv"), 4'000}, {dir_.File("notes.xyz"), 4'000}});
     };
     controller_ = Controller(std::move(env));
     controller_->InitApplication();
@@ -67,6 +68,7 @@ class SourceFilesUi : public test::ShellFixture {
 
   test::FakeOpenDialog dialog_;
   int codecDialogs_ = 0;
+  Paths codecPaths_;
   std::function<void()> OnCodecDialog;
   std::unique_ptr<app::TMainController> controller_;
   gui::TSourceFilesUi* ui_ = nullptr;
@@ -90,7 +92,7 @@ TEST_F(SourceFilesUi, OpenRunsTheDialogThenAddsInTheBusyWindowAndStoresTheFolder
   EXPECT_EQ(Names(), (Paths{dir_.File("a.avi"), dir_.File("b.mpg")}));
   EXPECT_EQ(List().Row(1), (TSourceCells{"True", dir_.File("b.mpg"), "5 B", "00:00:07", "00:00:00", "00:00:07",
                                          "00:00:07"}));
-  EXPECT_EQ(codecDialogs_, 2);
+  EXPECT_EQ(codecPaths_, (Paths{dir_.File("bad1.avi"), dir_.File("bad2.avi")}));
   EXPECT_EQ(spinner, QStringLiteral("Installing File...  /"));
   EXPECT_FALSE(busy.isVisible());
   EXPECT_EQ(controller_->CustomProc()->UserSettings.ReadInitDir(), dir_.Folder());
@@ -122,6 +124,16 @@ TEST_F(SourceFilesUi, DropsTakeLocalFilesInOrderAndRefuseTheRest) {
                     QUrl(QStringLiteral("https://example.com/b.avi")),
                     QUrl::fromLocalFile(QString::fromStdString(dir_.File("a.avi")))}));
   EXPECT_EQ(Names(), (Paths{dir_.File("c.mov"), dir_.File("a.avi")}));
+  EXPECT_TRUE(dialogs_.messages.empty());
+  // A type the list does not take is told, with the others of the drop.
+  EXPECT_TRUE(drop({QUrl::fromLocalFile(QString::fromStdString(dir_.File("notes.xyz"))),
+                    QUrl::fromLocalFile(QString::fromStdString(dir_.File("e.mkv"))),
+                    QUrl::fromLocalFile(QString::fromStdString(dir_.File("a.avi")))}));
+  EXPECT_EQ(Names(), (Paths{dir_.File("c.mov"), dir_.File("a.avi"), dir_.File("e.mkv")}));
+  EXPECT_EQ(dialogs_.messages, (std::vector<std::string>{"This file was not added to the list:\n\n" +
+                                                         dir_.File("notes.xyz") +
+                                                         "\n    Files of the type \".xyz\" are not media files "
+                                                         "that Tarquel reads.\n"}));
 }
 
 TEST_F(SourceFilesUi, CheckBoxesAndModelNotificationsByRange) {

@@ -40,6 +40,7 @@ struct EncoderRun : IEncoderRun {
       : runner(command, std::move(onChunk), nullptr, [done = std::move(done)](bool) { done(); }, encoder) {
     runner.Start();
   }
+  int ExitStatus() const override { return runner.ExitStatus(); }
   platform::TAdvanceSystem runner;
 };
 
@@ -117,6 +118,8 @@ class Batch : public ::testing::Test {
     host.ShowOutputDirectory = [] { return true; };
     host.Shutdown = [this] { return shutdown_; };
     host.EndProgram = [this] { ++programEnds_; };
+    host.ReportError = [this](const std::string& msg) { errors_.push_back(msg); };
+    host.OutputSeconds = Seconds;
     return std::make_unique<TJobDriver>(host, log_, *processes_, services_, params_, job_, dialog_);
   }
 
@@ -149,7 +152,7 @@ class Batch : public ::testing::Test {
   // Only this test's own encoders are looked up and ended.
   std::unique_ptr<IProcessTable> processes_ = platform::CreateDescendantProcessTable();
   test::RecordingServices services_;
-  std::vector<std::string> warnings_, questions_;
+  std::vector<std::string> warnings_, questions_, errors_;
   bool dialogShown_ = false, mainEnabled_ = true, shutdown_ = false;
   int programEnds_ = 0;
 };
@@ -171,7 +174,8 @@ TEST_F(Batch, ConvertsTheCheckedRowsAndCountsTheOneThatCannotStart) {
   EXPECT_FALSE(fs::exists(Out() + "long.mp4"));
   EXPECT_FALSE(fs::exists(Out() + "c.mp4"));
   const auto log = LogLines();
-  ASSERT_EQ(log.size(), 6u);
+  ASSERT_EQ(log.size(), 7u);
+  EXPECT_EQ(log[6].rfind("Convert failed: " + Media("c.rm") + " | ", 0), 0u) << log[6];
   for (int file = 0; file < 3; ++file) {
     EXPECT_EQ(log[2 * file], "Output directory " + Out());
     EXPECT_EQ(log[2 * file + 1].rfind("parameter: " + App(), 0), 0u) << log[2 * file + 1];
@@ -213,6 +217,20 @@ TEST_F(Batch, StopEndsTheEncoderSkipsTheEndActionsAndTheNextBatchRunsThem) {
   EXPECT_EQ(services_.powerOffs, 1);
   EXPECT_EQ(programEnds_, 1);
   EXPECT_TRUE(dialogShown_);  // the program ends without hiding it
+}
+
+TEST_F(Batch, AFileWhoseOutputFolderIsRemovedWhileItIsWrittenIsReported) {
+  rows_ = {{"True", Media("long.mp4"), "00:00:00", "00:00:40"}, {"True", Media("a.mp4"), "00:00:00", "00:00:02"}};
+  auto driver = Driver();
+  driver->ConvertCheckedFiles();
+  ASSERT_TRUE(loop_.RunUntil([&] { return job_.RowIndex == 0 && job_.RefreshCount >= 1; }));
+  fs::remove_all(Out());
+  ASSERT_TRUE(loop_.RunUntil([&] { return !driver->Running(); }));
+  EXPECT_EQ(errors_, std::vector<std::string>{
+                         "This file could not be converted:\n\n" + Media("long.mp4") +
+                         "\n    The encoder reported success, but its output file " + Out() + "long.mp4" +
+                         " is missing (it, or its folder, may have been removed while it was written).\n"});
+  EXPECT_NEAR(Seconds(Out() + "a.mp4"), 2.0, 0.1);  // the next file has its folder again
 }
 
 TEST_F(Batch, ABuildThatFailsLeavesTheWindowsUsable) {

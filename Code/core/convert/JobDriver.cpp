@@ -180,7 +180,8 @@ std::string TJobDriver::OutputShortfall() const {
   if (!Host_.OutputSeconds || Params_.OutputFile.empty()) return {};
   std::error_code error;
   if (!fs::is_regular_file(Params_.OutputFile, error)) {
-    return "The output file " + Params_.OutputFile + " is missing: it, or its folder, was removed while it was written.";
+    return "The encoder reported success, but its output file " + Params_.OutputFile +
+           " is missing (it, or its folder, may have been removed while it was written).";
   }
   // The cut ends within the source (its End Time is at most the source's
   // length), so a sound output is the cut's length, less a second at most.

@@ -231,8 +231,9 @@ TEST_F(ConvertingUi, AnOutputThatIsMissingOrShortOfItsCutIsAFailure) {
   ASSERT_EQ(dialogs_.messages.size(), 1u);
   EXPECT_EQ(dialogs_.messages[0], "These files could not be converted:\n\n" + dir_.File("a.avi") +
                                       "\n    The source ended at 00:00:34, before the end of the cut at 00:01:00.\n\n" +
-                                      dir_.File("b.avi") + "\n    The output file " + dir_.File("out/b.mp4") +
-                                      " is missing: it, or its folder, was removed while it was written.\n");
+                                      dir_.File("b.avi") + "\n    The encoder reported success, but its output file " +
+                                      dir_.File("out/b.mp4") +
+                                      " is missing (it, or its folder, may have been removed while it was written).\n");
   EXPECT_FALSE(fs::exists(dir_.File("out/a.mp4")));
 }
 

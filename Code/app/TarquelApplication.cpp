@@ -1,41 +1,23 @@
 #include "TarquelApplication.h"
 
-#include <QFileInfo>
 #include <QMessageBox>
 #include <QStandardPaths>
-#include <QUrl>
 
+#include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <exception>
 
 #include "MainController.h"
 #include "ProcessTable.h"
 #include "ProgramFolder.h"
 #include "QtDialogs.h"
+#include "SourceFiles.h"
 #include "SystemActions.h"  // the platform's services
 #include "UnitCustomProc.h"
 #include "Unit_Convert.h"
 
 namespace tarquel::app {
-
-namespace {
-
-// The files named on the command line (Qt has taken its own options out):
-// absolute paths, as a drop hands them over. A file manager may pass
-// "file:" addresses.
-std::vector<std::string> StartFiles(QStringList arguments) {
-  std::vector<std::string> files;
-  if (!arguments.isEmpty()) arguments.removeFirst();
-  for (const QString& argument : arguments) {
-    const QUrl url(argument);
-    const QString path = url.isLocalFile() ? url.toLocalFile() : argument;
-    if (path.isEmpty()) continue;
-    files.push_back(QFileInfo(path).absoluteFilePath().toLocal8Bit().toStdString());
-  }
-  return files;
-}
-
-}  // namespace
 
 TTarquelApplication::TTarquelApplication(int& argc, char** argv)
     : QApplication(argc, argv),
@@ -60,7 +42,11 @@ TTarquelApplication::TTarquelApplication(int& argc, char** argv)
         return false;
       }};
   env.Data = platform::PrepareDataFolders(programFolder);
-  env.StartFiles = StartFiles(arguments());
+  // The files named on the command line (Qt has taken its own options out
+  // of argv), byte for byte, so that a name in any encoding is found.
+  std::error_code error;
+  env.StartFiles = StartFilePaths(std::vector<std::string>(argv + std::min(argc, 1), argv + argc),
+                                  std::filesystem::current_path(error).string());
   Controller_ = std::make_unique<TMainController>(std::move(env));
 }
 

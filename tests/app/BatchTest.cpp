@@ -233,6 +233,17 @@ TEST_F(Batch, AFileWhoseOutputFolderIsRemovedWhileItIsWrittenIsReported) {
   EXPECT_NEAR(Seconds(Out() + "a.mp4"), 2.0, 0.1);  // the next file has its folder again
 }
 
+TEST_F(Batch, ANameThatIsNotUtf8ConvertsLikeAnyOther) {
+  const std::string source = dir_.File("caf\xe9 \xff.mp4");
+  fs::copy_file(Media("a.mp4"), source);
+  rows_ = {{"True", source, "00:00:00", "00:00:02"}};
+  auto driver = Driver();
+  driver->ConvertCheckedFiles();
+  ASSERT_TRUE(loop_.RunUntil([&] { return !driver->Running(); }));
+  EXPECT_TRUE(errors_.empty()) << errors_.front();
+  EXPECT_NEAR(Seconds(Out() + "caf\xe9 \xff.mp4"), 2.0, 0.1);
+}
+
 TEST_F(Batch, ABuildThatFailsLeavesTheWindowsUsable) {
   rows_ = {{"True", Media("a.mp4"), "00:00:xx", "00:00:02"}};  // a time that is no number
   auto driver = Driver();

@@ -146,6 +146,39 @@ std::vector<std::string> PickSourceFiles(IOpenFileDialog& dialog, bool removeDup
   return unique;
 }
 
+std::vector<std::string> StartFilePaths(const std::vector<std::string>& arguments, const std::string& currentFolder) {
+  namespace fs = std::filesystem;
+  const auto hex = [](char c) -> int {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+  };
+  std::vector<std::string> paths;
+  for (const std::string& argument : arguments) {
+    std::string path = argument;
+    if (argument.rfind("file://", 0) == 0) {
+      std::string_view rest = std::string_view(argument).substr(7);
+      if (rest.rfind("localhost/", 0) == 0) rest.remove_prefix(9);
+      if (rest.empty() || rest.front() != '/') continue;  // another machine's file
+      path.clear();
+      for (std::size_t i = 0; i < rest.size(); ++i) {
+        if (rest[i] == '%' && i + 2 < rest.size() && hex(rest[i + 1]) >= 0 && hex(rest[i + 2]) >= 0) {
+          path += static_cast<char>(hex(rest[i + 1]) * 16 + hex(rest[i + 2]));
+          i += 2;
+        } else {
+          path += rest[i];
+        }
+      }
+    }
+    if (path.empty()) continue;
+    fs::path full(path);
+    if (full.is_relative()) full = fs::path(currentFolder) / full;
+    paths.push_back(full.lexically_normal().string());
+  }
+  return paths;
+}
+
 void DeleteSelectedRows(TSourceList& list) {
   const std::vector<int> selected = list.SelectedRows();
   if (selected.empty()) return;

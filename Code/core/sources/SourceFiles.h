@@ -74,6 +74,13 @@ void AddSourceFiles(TSourceList& list, const std::vector<std::string>& paths,
 std::vector<std::string> PickSourceFiles(IOpenFileDialog& dialog, bool removeDuplicates,
                                          const std::string& initialFolder);
 
+// The files named on the command line as absolute paths, as a drop hands
+// them over: every argument is a local path taken byte for byte (a relative
+// one joined to `currentFolder`), whatever its encoding; only a "file://"
+// address is read as one (percent escapes decoded; another host than
+// "localhost" names no local file and is left out).
+std::vector<std::string> StartFilePaths(const std::vector<std::string>& arguments, const std::string& currentFolder);
+
 // Deletes the selected rows. When the focused row had a row above it that
 // is not deleted, that row becomes the focused row and is selected.
 void DeleteSelectedRows(TSourceList& list);

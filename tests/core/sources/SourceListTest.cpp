@@ -106,6 +106,26 @@ TEST(SourceFiles, ExtensionTest) {
   EXPECT_EQ(filters[11].Patterns, "*");
 }
 
+TEST(SourceFiles, StartFilePathsAreLocalPathsByteForByte) {
+  const struct {
+    std::string argument, path;  // empty path: left out
+  } cases[] = {
+      {"/m/a.avi", "/m/a.avi"},
+      {"b c.mkv", "/home/u/b c.mkv"},
+      {"../x/./d.mp4", "/home/x/d.mp4"},
+      {"caf\xe9.avi", "/home/u/caf\xe9.avi"},  // Latin-1, not UTF-8
+      {"http://example.com/a.avi", "/home/u/http:/example.com/a.avi"},
+      {"file:///m/b%20c%25.avi", "/m/b c%.avi"},
+      {"file://localhost/m/e.avi", "/m/e.avi"},
+      {"file://server/m/e.avi", ""},
+      {"", ""},
+  };
+  for (const auto& c : cases) {
+    const auto paths = StartFilePaths({c.argument}, "/home/u");
+    EXPECT_EQ(paths, c.path.empty() ? Paths{} : Paths{c.path}) << c.argument;
+  }
+}
+
 struct Adding {
   explicit Adding(std::map<std::string, std::int32_t> durations) {
     services.MakeProbeGraph = [durations] { return std::make_unique<test::FakeProbeGraph>(durations); };

@@ -54,6 +54,7 @@ struct EncoderRun : IEncoderRun {
     Runner.Start();
   }
   int ExitStatus() const override { return Runner.ExitStatus(); }
+  int EndSignal() const override { return Runner.EndSignal(); }
   platform::TAdvanceSystem Runner;
 };
 

@@ -20,6 +20,7 @@ TAdvanceSystem::TAdvanceSystem(std::string commandLine, ChunkCallback onChunk, R
       EncoderRunOptions options;
       options.programPath = programPath;
       options.exitStatus = &ExitStatus_;
+      options.endSignal = &EndSignal_;
       return RunEncoderProcess(line, chunk, options);
     };
   }

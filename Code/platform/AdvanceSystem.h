@@ -40,6 +40,8 @@ class TAdvanceSystem {
   // it); -1 when it did not start. Read it from
   // the finished callback or once Finished() holds.
   int ExitStatus() const { return ExitStatus_; }
+  // The signal that ended the encoder; 0 when it exited by itself.
+  int EndSignal() const { return EndSignal_; }
 
   const std::string CommandLine;
   const ChunkCallback OnChunk;
@@ -49,6 +51,7 @@ class TAdvanceSystem {
 
   RunProcess RunProcess_;
   int ExitStatus_ = -1;
+  int EndSignal_ = 0;
   FinishedCallback OnFinished_;
   std::atomic<bool> Finished_{false};
   std::thread Thread_;

@@ -28,6 +28,9 @@ struct EncoderRunOptions {
   // Receives how the child ended: its exit code, or 128 plus the number of
   // the signal that ended it. Untouched when the child could not be started.
   int* exitStatus = nullptr;
+  // Receives the number of the signal that ended the child, 0 when it
+  // exited by itself. Untouched when the child could not be started.
+  int* endSignal = nullptr;
 };
 
 // Starts the command (no shell is involved: the line is split by the

@@ -78,6 +78,7 @@ class Child {
     const pid_t r = ::waitpid(Pid_, &status, WNOHANG);
     if (r == Pid_) {
       Status_ = WIFEXITED(status) ? WEXITSTATUS(status) : WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
+      Signal_ = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
     }
     if (r == Pid_ || (r < 0 && errno == ECHILD)) Reaped_ = true;
     return Reaped_;
@@ -85,6 +86,8 @@ class Child {
 
   // How the child ended, once Exited() said so; -1 when unknown.
   int Status() const { return Status_; }
+  // The signal that ended it, 0 when it exited by itself.
+  int Signal() const { return Signal_; }
 
   // Waits until the child ends or `fd` has something to read (fd < 0: only
   // the end), at most `timeout`. Where the system gives no process
@@ -116,6 +119,7 @@ class Child {
   PosixFd ExitFd_;
   bool Reaped_ = false;
   int Status_ = -1;
+  int Signal_ = 0;
 };
 
 // The program and its arguments; an empty program when the line does not
@@ -220,6 +224,7 @@ bool RunEncoderProcess(const std::string& commandLine, const ChunkCallback& call
     if (exited) break;
   }
   if (options.exitStatus) *options.exitStatus = child.Status();
+  if (options.endSignal) *options.endSignal = child.Signal();
   return true;
 }
 

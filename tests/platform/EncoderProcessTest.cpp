@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <chrono>
 #include <thread>
+#include <tuple>
 
 #include "AdvanceSystem.h"
 #include "EncoderProcess.h"
@@ -147,6 +148,19 @@ TEST(EncoderProcess, TheChildIsReaped) {
   const pid_t pid = std::stoi(run.Joined());
   EXPECT_EQ(::kill(pid, 0), -1);
   EXPECT_EQ(errno, ESRCH);
+}
+
+TEST(EncoderProcess, TellsASignalFromAnExitStatus) {
+  for (const auto& [line, status, signal] : {std::tuple{" raise 9", 137, 9}, std::tuple{" raise 15", 143, 15},
+                                             std::tuple{" status 1", 0, 0}}) {
+    EncoderRunOptions options;
+    int exitStatus = -1, endSignal = -1;
+    options.exitStatus = &exitStatus;
+    options.endSignal = &endSignal;
+    ASSERT_TRUE(RunEncoder(kEncoder + line, options).started) << line;
+    EXPECT_EQ(exitStatus, status) << line;
+    EXPECT_EQ(endSignal, signal) << line;
+  }
 }
 
 TEST(AdvanceSystem, RunsOnlyWhenStartedAndReleaseWaitsForTheBody) {

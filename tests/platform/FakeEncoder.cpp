@@ -12,6 +12,7 @@
 //   session       says whether it leads a session of its own
 //   pid           prints its process id
 //   stderr        one line on standard output, one on standard error
+//   raise N       ends itself by signal N
 // With any other first argument it echoes all its arguments as [argument].
 #include <limits.h>
 #include <poll.h>
@@ -19,6 +20,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -79,6 +81,9 @@ int main(int argc, char** argv) {
     Write(::getsid(0) == ::getpid() ? "own session" : "shared session");
   } else if (mode == "pid") {
     Write(std::to_string(::getpid()));
+  } else if (mode == "raise") {
+    std::signal(number, SIG_DFL);
+    std::raise(number);
   } else if (mode == "stderr") {
     Write("to stdout\n");
     Sleep(50);

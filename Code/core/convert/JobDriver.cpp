@@ -29,6 +29,17 @@ std::string LastLineOf(const std::string& text) {
   return {};
 }
 
+// A progress line of the encoder ("frame= ... time=12.00 bitrate= ..."),
+// which says how far it got, not why it ended.
+bool IsStatusLine(const std::string& line) {
+  return line.find("time=") != std::string::npos && line.find("bitrate=") != std::string::npos;
+}
+
+std::string FileNameOf(const std::string& path) {
+  const auto separator = path.rfind(kPathSeparator);
+  return separator == std::string::npos ? path : path.substr(separator + 1);
+}
+
 }  // namespace
 
 TJobDriver::TJobDriver(TJobDriverHost host, const TAppFunc& log, IProcessTable& processes, ISystemServices& services,
@@ -123,6 +134,7 @@ void TJobDriver::Deliver(unsigned long long file, const std::string& chunk) {
 void TJobDriver::RunnerFinished(unsigned long long file) {
   if (file != File_ || State_ != State::Encoding) return;
   const int status = Runner_ ? Runner_->ExitStatus() : -1;
+  const int signal = Runner_ ? Runner_->EndSignal() : 0;
   Runner_.reset();  // its thread has returned; this only joins it
   // An encoder that says it finished is taken at its word only when its
   // output is there and as long as the cut.
@@ -131,9 +143,7 @@ void TJobDriver::RunnerFinished(unsigned long long file) {
   if (!shortfall.empty()) {
     Failures_.push_back({CurrentSource_, shortfall});
   } else if (status != 0 && !CurrentStopped_) {
-    std::string line = LastLineOf(LastChunk_);
-    if (line.empty()) line = status < 0 ? "The encoder could not be started." : "The encoder gave no reason.";
-    Failures_.push_back({CurrentSource_, std::move(line)});
+    Failures_.push_back({CurrentSource_, FailureReason(status, signal)});
   }
   State_ = State::WaitingForProcesses;
   PollProcesses(file);
@@ -174,6 +184,16 @@ void TJobDriver::RemovePartialOutput() const {
   // File times are kept coarser than the clock reads: allow a second.
   if (error || written + std::chrono::seconds(1) < BuiltAt_) return;
   fs::remove(output, error);
+}
+
+std::string TJobDriver::FailureReason(int status, int signal) const {
+  if (status < 0) return "The encoder could not be started.";
+  const std::string encoder = Params_.Encoder.empty() ? std::string("The encoder") : FileNameOf(Params_.Encoder);
+  if (signal != 0) return encoder + " was ended (signal " + std::to_string(signal) + ").";
+  // The encoder's own last words, unless they are only a status line.
+  std::string line = LastLineOf(LastChunk_);
+  if (line.empty() || IsStatusLine(line)) return encoder + " failed with exit status " + std::to_string(status) + ".";
+  return line;
 }
 
 std::string TJobDriver::OutputShortfall() const {

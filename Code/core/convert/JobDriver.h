@@ -26,6 +26,9 @@ class IEncoderRun {
   // How the encoder ended, once it has: 0 for success; anything else is a
   // failure (-1: it could not be started).
   virtual int ExitStatus() const { return 0; }
+  // The signal that ended the encoder, once it has; 0 when it exited by
+  // itself.
+  virtual int EndSignal() const { return 0; }
 };
 
 // Everything the driver reaches outside itself.
@@ -109,6 +112,9 @@ class TJobDriver {
   // Why an output the encoder called finished is not (missing, unreadable,
   // or shorter than the cut by more than a second); empty when it is fine.
   std::string OutputShortfall() const;
+  // Why the encoder failed, in words: the signal that ended it, its last
+  // line of text, or its exit status.
+  std::string FailureReason(int status, int signal) const;
   // The failed files of the batch as one message; empty when none failed.
   std::string FailureReport() const;
 

@@ -31,6 +31,7 @@ struct TScript {
   int status = 0;
   bool writesOutput = true;
   bool waitsForRelease = false;  // runs until the test lets it end
+  int signal = 0;                // the signal that ended it
 };
 
 // An encoder on its own thread that delivers the script's chunks, writes a
@@ -40,7 +41,7 @@ class ScriptedRun : public IEncoderRun {
  public:
   ScriptedRun(TScript script, std::string output, std::function<void(const std::string&)> onChunk,
               std::function<void()> done, std::atomic<bool>& release)
-      : Status_(script.status) {
+      : Status_(script.status), Signal_(script.signal) {
     Thread_ = std::thread([=, &release] {
       if (script.writesOutput) test::WriteFile(output, "partial");
       for (const std::string& chunk : script.chunks) {
@@ -53,9 +54,11 @@ class ScriptedRun : public IEncoderRun {
   }
   ~ScriptedRun() override { Thread_.join(); }
   int ExitStatus() const override { return Status_; }
+  int EndSignal() const override { return Signal_; }
 
  private:
   int Status_;
+  int Signal_;
   std::thread Thread_;
 };
 
@@ -235,6 +238,18 @@ TEST_F(ConvertingUi, AnOutputThatIsMissingOrShortOfItsCutIsAFailure) {
                                       dir_.File("out/b.mp4") +
                                       " is missing (it, or its folder, may have been removed while it was written).\n");
   EXPECT_FALSE(fs::exists(dir_.File("out/a.mp4")));
+}
+
+TEST_F(ConvertingUi, AnEncoderEndedBySignalOrWithoutWordsIsReportedInWords) {
+  AddRow("a.avi", "00:00:10");
+  AddRow("b.avi", "00:00:10");
+  scripts_ = {{{Status(4)}, 137, true, false, 9}, {{Status(4)}, 3}};
+  emit controller_->MainForm().btnConvert->clicked();
+  ASSERT_TRUE(RunUntil([&] { return !Driver().Running(); }));
+  ASSERT_EQ(dialogs_.messages.size(), 1u);
+  EXPECT_EQ(dialogs_.messages[0], "These files could not be converted:\n\n" + dir_.File("a.avi") +
+                                      "\n    evc.exe was ended (signal 9).\n\n" + dir_.File("b.avi") +
+                                      "\n    evc.exe failed with exit status 3.\n");
 }
 
 TEST_F(ConvertingUi, AQualityPickedOnTheMainWindowIsWhatTheFileGets) {

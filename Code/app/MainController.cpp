@@ -17,6 +17,7 @@
 #include "FlashForm.h"
 #include "ImageButton.h"
 #include "JpegImage.h"
+#include "Launcher.h"
 #include "QtDialogs.h"
 #include "Errors.h"
 #include "CodeErrorForm.h"
@@ -211,9 +212,18 @@ void TMainController::InitApplication() {
     return seconds > 0 ? seconds : -1;
   };
 
+  windows.OutputStarted = [this](const std::string& output) { Journal_->Started(output); };
+  windows.OutputSettled = [this](const std::string& output) { Journal_->Settled(output); };
   Lib_ = std::make_unique<TCommonLib>(Env_.AppPath,
                                       Env_.Data.Settings.empty() ? TDataFolders::Beside(Env_.AppPath) : Env_.Data,
                                       Env_.Processes, Env_.Services, Env_.Dialogs);
+  // Outputs that a Tarquel which has ended, by a crash or a kill, left
+  // unfinished are removed before anything else is written.
+  const std::string journal = Lib_->Data.State + "outputs.journal";
+  for (const std::string& removed : TOutputJournal::RemoveUnfinished(journal, platform::ProcessIdentityAlive)) {
+    Lib_->AppFunc.WriteLog("Removed the unfinished output " + removed);
+  }
+  Journal_ = std::make_unique<TOutputJournal>(journal, platform::OwnProcessIdentity());
   const auto processMessages = [] { QCoreApplication::processEvents(); };
   ScreenSaver_ = std::make_unique<platform::TScreenSaverInhibitor>("Tarquel");
   PlayerGraph_ = std::make_unique<media::TPlayerGraph>(MainForm_->DSVideoWindowEx1->VideoOutput());

@@ -11,6 +11,7 @@
 
 #include "DataFolders.h"
 #include "JobDriver.h"
+#include "OutputJournal.h"
 #include "MediaGraph.h"
 #include "ProductInfo.h"
 
@@ -113,6 +114,9 @@ class TMainController : public QObject {
   std::unique_ptr<IPreviewView> PreviewView_;
   std::unique_ptr<TPreviewPlayer> Preview_;
   std::unique_ptr<TCommonLib> Lib_;
+  // The outputs being written, noted so that the next start can remove
+  // what a crash left half done.
+  std::unique_ptr<TOutputJournal> Journal_;
   std::unique_ptr<TCustomProc> Proc_;
   std::unique_ptr<gui::TSourceFilesUi> SourceFiles_;
   std::unique_ptr<gui::TfrmConverting> Converting_;

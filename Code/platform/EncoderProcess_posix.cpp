@@ -14,6 +14,7 @@
 
 #include "CommandLine.h"
 #include "EncoderProcess.h"
+#include "Launcher.h"
 #include "PosixFd.h"
 #include "ProgramFolder.h"
 
@@ -179,8 +180,18 @@ bool RunEncoderProcess(const std::string& commandLine, const ChunkCallback& call
   for (auto& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
 
+  // The environment, with this program named as the encoder's launcher.
+  const std::string launcher = std::string(kLauncherVariable) + "=" + std::to_string(::getpid());
+  std::vector<char*> environment;
+  for (char** entry = environ; *entry; ++entry) {
+    if (std::strncmp(*entry, launcher.c_str(), std::strlen(kLauncherVariable) + 1) != 0) environment.push_back(*entry);
+  }
+  environment.push_back(const_cast<char*>(launcher.c_str()));
+  environment.push_back(nullptr);
+
   pid_t pid = 0;
-  if (::posix_spawn(&pid, parsed.program.c_str(), &setup.actions, &setup.attributes, argv.data(), environ) != 0) {
+  if (::posix_spawn(&pid, parsed.program.c_str(), &setup.actions, &setup.attributes, argv.data(),
+                    environment.data()) != 0) {
     return false;
   }
   Child child(pid);

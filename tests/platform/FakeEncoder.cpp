@@ -13,6 +13,8 @@
 //   pid           prints its process id
 //   stderr        one line on standard output, one on standard error
 //   raise N       ends itself by signal N
+//   guarded       ends with the Tarquel that started it; prints its process
+//                 id, then never ends by itself
 // With any other first argument it echoes all its arguments as [argument].
 #include <limits.h>
 #include <poll.h>
@@ -25,6 +27,8 @@
 #include <cstring>
 #include <string>
 #include <thread>
+
+#include "Launcher.h"
 
 namespace {
 
@@ -81,6 +85,10 @@ int main(int argc, char** argv) {
     Write(::getsid(0) == ::getpid() ? "own session" : "shared session");
   } else if (mode == "pid") {
     Write(std::to_string(::getpid()));
+  } else if (mode == "guarded") {
+    tarquel::platform::EndWithLauncher();
+    Write(std::to_string(::getpid()) + "\n");
+    for (;;) ::pause();
   } else if (mode == "raise") {
     std::signal(number, SIG_DFL);
     std::raise(number);

@@ -11,6 +11,7 @@ extern "C" {
 #include <iterator>
 
 #include "AvsScript.h"
+#include "Launcher.h"
 #include "RegularFiles.h"
 #include "Transcoder.h"
 
@@ -44,6 +45,9 @@ std::string ErrorLine(const char* program, std::string text) {
 
 int RunEncoder(EncoderKind kind, int argc, char** argv) {
   const char* program = kind == EncoderKind::Media ? "evc.exe" : "revc.exe";
+  // Started by Tarquel, the encoder ends with it rather than writing on
+  // into a file nobody will finish.
+  platform::EndWithLauncher();
   av_log_set_level(AV_LOG_QUIET);
 
   std::string error;

@@ -102,6 +102,8 @@ void TJobDriver::NextRow() {
   std::error_code error;
   OutputExisted_ = !Params_.OutputFile.empty() && fs::exists(fs::symlink_status(Params_.OutputFile, error));
   BuiltAt_ = fs::file_time_type::clock::now();
+  OutputNoted_ = !OutputExisted_ && !Params_.OutputFile.empty() && Host_.OutputStarted;
+  if (OutputNoted_) Host_.OutputStarted(Params_.OutputFile);
   Job_.RefreshCount = 0;
   Dialog_.ProgressBar1.SetPosition(0);
   if (!Dialog_.Visible) Dialog_.FormShow(Params_, Job_);
@@ -140,6 +142,8 @@ void TJobDriver::RunnerFinished(unsigned long long file) {
   // output is there and as long as the cut.
   const std::string shortfall = status == 0 && !CurrentStopped_ ? OutputShortfall() : std::string();
   if (status != 0 || CurrentStopped_ || !shortfall.empty()) RemovePartialOutput();
+  if (OutputNoted_ && Host_.OutputSettled) Host_.OutputSettled(Params_.OutputFile);
+  OutputNoted_ = false;
   if (!shortfall.empty()) {
     Failures_.push_back({CurrentSource_, shortfall});
   } else if (status != 0 && !CurrentStopped_) {

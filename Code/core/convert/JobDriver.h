@@ -70,6 +70,11 @@ struct TJobDriverHost {
   // it cannot be read. When set, a file whose encoder reports success is
   // checked: its output must exist and be about as long as the cut.
   std::function<double(const std::string& path)> OutputSeconds{};
+  // When set: told of an output that did not exist before its encoder
+  // starts, and again once that file is settled (finished or removed), so
+  // that a crash in between can be mended at the next start.
+  std::function<void(const std::string& output)> OutputStarted{};
+  std::function<void(const std::string& output)> OutputSettled{};
 };
 
 class TJobDriver {
@@ -136,6 +141,7 @@ class TJobDriver {
   std::string LastChunk_;
   bool CurrentStopped_ = false;
   bool OutputExisted_ = false;
+  bool OutputNoted_ = false;  // told to OutputStarted, not yet settled
   std::filesystem::file_time_type BuiltAt_;
   struct TFailedFile {
     std::string Source;

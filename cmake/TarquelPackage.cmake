@@ -19,7 +19,7 @@ file(MAKE_DIRECTORY "${package_work}")
 file(CREATE_LINK "/${program_dest}/Tarquel" "${package_work}/tarquel" SYMBOLIC)
 install(FILES "${package_work}/tarquel" DESTINATION "usr/bin")
 
-install(FILES "${desktop_src}/tarquel.desktop" DESTINATION "usr/share/applications")
+install(FILES "${desktop_src}/io.github.tarquel.Tarquel.desktop" DESTINATION "usr/share/applications")
 install(FILES "${desktop_src}/io.github.tarquel.Tarquel.metainfo.xml" DESTINATION "usr/share/metainfo")
 foreach(size IN LISTS TARQUEL_ICON_SIZES)
   install(FILES "${TARQUEL_ICON_DIR}/tarquel-${size}.png"
@@ -62,6 +62,10 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://tarquel.example.com/")
 # The runtime dependencies come from the binaries themselves.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# What the program calls on but does not link: the desktop's opener for the
+# help, the links and the output folder, and Qt's platform plugin for a
+# Wayland session.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, qt6-wayland")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_COMPRESSION_TYPE "xz")
 set(CPACK_PACKAGE_DIRECTORY "${PROJECT_BINARY_DIR}")

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <exception>
 
+#include "Arguments.h"
 #include "MainController.h"
 #include "ProcessTable.h"
 #include "ProgramFolder.h"
@@ -19,12 +20,14 @@
 
 namespace tarquel::app {
 
-TTarquelApplication::TTarquelApplication(int& argc, char** argv)
+TTarquelApplication::TTarquelApplication(int& argc, char** argv, const std::vector<std::string>& files)
     : QApplication(argc, argv),
       Services_(platform::CreateSystemServices()),
       Processes_(platform::CreateProcessTable()),
       Dialogs_(std::make_unique<gui::TQtDialogs>()) {
   setApplicationName(QStringLiteral("Tarquel"));
+  // The Wayland app id: the name of the desktop entry, without ".desktop".
+  setDesktopFileName(QString::fromLatin1(kApplicationId));
   const QByteArray home = qgetenv("HOME");
   const std::string programFolder = platform::ExecutableFolder();
   TMainEnvironment env{
@@ -42,11 +45,10 @@ TTarquelApplication::TTarquelApplication(int& argc, char** argv)
         return false;
       }};
   env.Data = platform::PrepareDataFolders(programFolder);
-  // The files named on the command line (Qt has taken its own options out
-  // of argv), byte for byte, so that a name in any encoding is found.
+  // The files named on the command line, byte for byte, so that a name in
+  // any encoding is found.
   std::error_code error;
-  env.StartFiles = StartFilePaths(std::vector<std::string>(argv + std::min(argc, 1), argv + argc),
-                                  std::filesystem::current_path(error).string());
+  env.StartFiles = StartFilePaths(files, std::filesystem::current_path(error).string());
   Controller_ = std::make_unique<TMainController>(std::move(env));
 }
 

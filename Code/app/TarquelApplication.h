@@ -5,6 +5,8 @@
 
 #include <QApplication>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace tarquel {
 class ISystemServices;
@@ -21,7 +23,9 @@ class TMainController;
 
 class TTarquelApplication : public QApplication {
  public:
-  TTarquelApplication(int& argc, char** argv);
+  // `argc` and `argv` hold the toolkit's options alone; `files` are the
+  // files named on the command line.
+  TTarquelApplication(int& argc, char** argv, const std::vector<std::string>& files);
   ~TTarquelApplication() override;
 
   int Run();

@@ -15,7 +15,8 @@ namespace tarquel::platform {
 std::string ExecutableFolder();
 
 // The data folders of a program in `programFolder`. Beside the program when
-// `writable(programFolder)` (the portable layout); otherwise the user's
+// `writable(programFolder)` (the portable layout) and the folder is not the
+// system's (under /usr or /opt, where packages install); otherwise the user's
 // folders by the XDG base-directory rules: the settings under
 // $XDG_CONFIG_HOME/Tarquel/ (default ~/.config) and the log and script under
 // $XDG_STATE_HOME/Tarquel/ (default ~/.local/state). `environment` reads a

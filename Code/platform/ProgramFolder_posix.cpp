@@ -48,7 +48,10 @@ std::string ExecutableFolder() {
 TDataFolders DecideDataFolders(const std::string& programFolder,
                                const std::function<std::string(const char*)>& environment,
                                const std::function<bool(const std::string&)>& writable) {
-  if (writable(programFolder)) return TDataFolders::Beside(programFolder);
+  // A program folder of the system's (an installed package's, under /usr or
+  // /opt) is never written, not even by root, who could.
+  const bool system = programFolder.rfind("/usr/", 0) == 0 || programFolder.rfind("/opt/", 0) == 0;
+  if (!system && writable(programFolder)) return TDataFolders::Beside(programFolder);
   return TDataFolders{BaseFolder(environment, "XDG_CONFIG_HOME", ".config/") + "Tarquel/",
                       BaseFolder(environment, "XDG_STATE_HOME", ".local/state/") + "Tarquel/"};
 }

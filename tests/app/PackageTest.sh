@@ -53,7 +53,7 @@ done <<'LAYOUT'
 -rw-r--r-- opt/tarquel/Form.dll
 -rw-r--r-- opt/tarquel/Help.html
 lrwxrwxrwx usr/bin/tarquel -> /opt/tarquel/Tarquel
--rw-r--r-- usr/share/applications/tarquel.desktop
+-rw-r--r-- usr/share/applications/io.github.tarquel.Tarquel.desktop
 -rw-r--r-- usr/share/metainfo/io.github.tarquel.Tarquel.metainfo.xml
 -rw-r--r-- usr/share/icons/hicolor/48x48/apps/tarquel.png
 -rw-r--r-- usr/share/icons/hicolor/128x128/apps/tarquel.png
@@ -73,6 +73,7 @@ fi
 # Dependencies computed from the binaries, not a hand-made list.
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "depends: $depends"
+[[ $(dpkg-deb -f "$deb" Recommends) == *xdg-utils*qt6-wayland* ]] || fail "Recommends lacks xdg-utils and qt6-wayland"
 for library in libc6 libstdc++6 libqt6widgets6 libavformat59 libavcodec59 libturbojpeg0; do
   [[ $depends == *"$library"* ]] || fail "Depends lacks $library"
 done
@@ -89,7 +90,7 @@ for size in 48 128 256; do
 done
 
 if command -v desktop-file-validate >/dev/null; then
-  desktop-file-validate "$work/root/usr/share/applications/tarquel.desktop" || fail "desktop-file-validate"
+  desktop-file-validate "$work/root/usr/share/applications/io.github.tarquel.Tarquel.desktop" || fail "desktop-file-validate"
 else
   echo "SKIPPED: desktop-file-validate is not installed"
 fi
@@ -100,7 +101,8 @@ else
   echo "SKIPPED: appstreamcli is not installed"
 fi
 if command -v lintian >/dev/null; then
-  lintian --fail-on error "$deb" || fail "lintian reports errors"
+  lintian --fail-on error,warning "$deb" || fail "lintian reports errors or warnings"
+  lintian "$deb" | grep -E 'hardening|unneeded-section' && fail "lintian reports hardening or unneeded sections"
 else
   echo "SKIPPED: lintian is not installed"
 fi

@@ -345,7 +345,8 @@ class Conversion {
     if (turn == 180) steps += ",hflip,vflip";
     if (turn == 270) steps += ",transpose=cclock";
     if (pictureW < frameW || pictureH < frameH) {
-      steps += Format(",pad=%d:%d:%d:%d:black", frameW, frameH, (frameW - pictureW) / 2 & ~1, (frameH - pictureH) / 2 & ~1);
+      steps += Format(",pad=%d:%d:%d:%d:black", frameW, frameH, (frameW - pictureW) / 2 & ~1,
+                      (frameH - pictureH) / 2 & ~1);
     }
     return steps + Format(",setsar=sar=%s:max=255", Rational(outSar).c_str());
   }

@@ -9,6 +9,7 @@ extern "C" {
 
 #include <sys/stat.h>
 
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -32,6 +33,8 @@ struct StreamInfo {
   std::string codec, profile;
   int width = 0, height = 0, sampleRate = 0, channels = 0;
   double fps = 0, displayAspect = 0, seconds = 0, kbits = 0;
+  AVRational rate{};
+  int profileAndLevel = -1;  // MPEG-4 video: the byte after the header's 00 00 01 B0
 };
 
 struct FileInfo {
@@ -44,6 +47,15 @@ struct FileInfo {
     return nullptr;
   }
 };
+
+std::string Rational(AVRational r) { return std::to_string(r.num) + "/" + std::to_string(r.den); }
+
+// ASCII text as UTF-16BE, the form the handheld's title takes in the file.
+std::string Utf16(const std::string& text) {
+  std::string wide;
+  for (const char c : text) wide += {'\0', c};
+  return wide;
+}
 
 // Reads every packet, so that length and bitrate come from the data itself.
 FileInfo Probe(const std::string& path) {
@@ -76,7 +88,12 @@ FileInfo Probe(const std::string& path) {
     s.height = p->height;
     s.sampleRate = p->sample_rate;
     s.channels = p->ch_layout.nb_channels;
-    s.fps = av_q2d(st->avg_frame_rate.num ? st->avg_frame_rate : st->r_frame_rate);
+    s.rate = st->avg_frame_rate.num ? st->avg_frame_rate : st->r_frame_rate;
+    s.fps = av_q2d(s.rate);
+    const std::string_view header(reinterpret_cast<const char*>(p->extradata), p->extradata ? p->extradata_size : 0);
+    if (const auto at = header.find(std::string_view("\0\0\1\xB0", 4)); at != header.npos && at + 4 < header.size()) {
+      s.profileAndLevel = static_cast<unsigned char>(header[at + 4]);
+    }
     const AVRational sar = st->sample_aspect_ratio.num ? st->sample_aspect_ratio : AVRational{1, 1};
     if (p->height) s.displayAspect = av_q2d(sar) * p->width / p->height;
     // Time from the start of the output: priming samples before it do not count.
@@ -179,7 +196,14 @@ TEST_F(Encoder, ConvertsEveryOutputTypeAtItsQualityPresets) {
         EXPECT_EQ(video->codec, "mpeg4");
         EXPECT_EQ(video->profile, "Simple Profile");
         EXPECT_EQ(std::to_string(video->width) + "x" + std::to_string(video->height), size);
-        EXPECT_NEAR(video->fps, std::stod(rate), 0.001) << what;
+        // The handheld's NTSC rates, exactly.
+        if (std::abs(std::stod(rate) - 15) < 0.02) {
+          EXPECT_EQ(Rational(video->rate), "15000/1001") << what;
+        } else {
+          EXPECT_NEAR(video->fps, std::stod(rate), 0.001) << what;
+        }
+        EXPECT_EQ(video->profileAndLevel, 0x03) << "Simple Profile level 3, " << what;
+        EXPECT_NE(test::ReadFile(output).find(Utf16("noisy")), std::string::npos) << "the title, " << what;
         EXPECT_NEAR(video->displayAspect, 4.0 / 3.0, 0.01) << what;
         EXPECT_NEAR(video->seconds, 4.0, 1.0 / std::stod(rate) + 1e-6) << what;
         EXPECT_NEAR(video->kbits, std::stod(vkbits), 0.15 * std::stod(vkbits)) << what;
@@ -230,6 +254,10 @@ TEST_F(Encoder, RevcReadsTheSourceItsScriptNames) {
   EXPECT_NEAR(info.streams[0].displayAspect, 16.0 / 9.0, 0.01);
   EXPECT_NEAR(info.streams[0].seconds, 2.0, 1 / 23.967 + 1e-6);
   EXPECT_EQ(info.streams[1].sampleRate, 32000);
+  // The movie's title is the name of the media file, not of the script.
+  const std::string written = test::ReadFile(Out("clip.mp4"));
+  EXPECT_NE(written.find(Utf16("clip")), std::string::npos);
+  EXPECT_EQ(written.find(Utf16("VideoFile")), std::string::npos);
 
   // evc.exe cannot take the script itself, and revc.exe takes no other form.
   EXPECT_EQ(RunProgram({kEvc, "-y", "-i", script, Out("x.mp4")}).exitCode, 1);
@@ -240,13 +268,20 @@ TEST_F(Encoder, RevcReadsTheSourceItsScriptNames) {
 }
 
 TEST_F(Encoder, SourcesWithoutAStreamTheOutputWants) {
-  // A source without audio gives a video-only file, in the plain mp4 flavour.
+  // A source without audio gets a silent track of the asked kind, as long as
+  // the video, so that the file keeps the handheld's form.
   ASSERT_EQ(RunProgram({kEvc, "-y", "-i", Src("video only.mp4"), "-vcodec", "mpeg4", "-acodec", "aac", "-s",
-                        "160x112", Out("v.mp4")}).exitCode, 0);
+                        "160x112", "-ab", "48", "-ac", "1", "-ar", "32000", Out("v.mp4")}).exitCode, 0);
   const FileInfo info = Probe(Out("v.mp4"));
-  ASSERT_EQ(info.streams.size(), 1u);
+  ASSERT_EQ(info.streams.size(), 2u);
   EXPECT_EQ(info.streams[0].type, AVMEDIA_TYPE_VIDEO);
-  EXPECT_NE(info.brand, "MSNV");
+  EXPECT_EQ(info.brand, "MSNV");
+  const StreamInfo& silent = info.streams[1];
+  EXPECT_EQ(silent.codec, "aac");
+  EXPECT_EQ(silent.channels, 1);
+  EXPECT_EQ(silent.sampleRate, 32000);
+  EXPECT_NEAR(silent.seconds, info.streams[0].seconds, 0.002);
+  EXPECT_LT(MeanVolumeDb(Out("v.mp4")), -80.0);
   // Audio only from it leaves no stream at all.
   const auto none = RunProgram({kEvc, "-y", "-i", Src("video only.mp4"), "-acodec", "mp3", "-vn", Out("a.mp3")});
   EXPECT_EQ(none.exitCode, 1);
@@ -276,6 +311,7 @@ TEST_F(Encoder, BadInputsFailWithOneClearLineAndLoseNothing) {
       {{"-i", Src("noisy.mp4")}, "taken.mp4", "already exists"},
       {{"-y", "-i", Src("noisy.mp4")}, "no such folder/o10.mp4", "cannot create"},
       {{"-y", "-i", Src("missing\nframe=1.avi")}, "o11.mp4", "cannot open"},
+      {{"-y", "-i", Src("tone.wav"), "-vcodec", "mpeg4", "-acodec", "aac"}, "o12.mp4", "the source has no video"},
   };
   for (const auto& c : cases) {
     std::vector<std::string> args = {kEvc};
@@ -377,7 +413,7 @@ TEST_F(Encoder, CutsAreExactToTheFrameInEveryContainer) {
   // 8 seconds, 25 frames a second, key frames every 2 seconds (1 for MPEG-2).
   const std::string counter =
       "color=c=black:s=8x2:r=25,format=yuv444p,geq=lum='16+219*mod(floor(N/pow(2\\,X+8*Y))\\,2)':cb=128:cr=128,"
-      "scale=320:240:flags=neighbor,format=yuv420p";
+      "scale=320:240:flags=neighbor,setsar=1,format=yuv420p";
   const struct {
     const char* name;
     std::vector<std::string> codecs;
@@ -530,13 +566,79 @@ TEST_F(Encoder, VideoOutputGetsBothStreamsAndItsStatusForm) {
       << missing.output;
   EXPECT_FALSE(std::filesystem::exists(Out("silent.mp4")));
 
-  // An audio-only source sent to the video type: the video form of the status line.
-  const auto tone = convert(Src("tone.wav"), {}, Out("tone.mp4"));
+  // An audio-only source with a video codec asked for (the handheld's type
+  // refuses it): the video form of the status line.
+  const auto tone = convert(Src("tone.wav"), {}, Out("tone.mkv"));
   ASSERT_EQ(tone.exitCode, 0) << tone.output;
   EXPECT_NE(tone.output.find("frame=    0 q= 0.0 size="), std::string::npos) << tone.output;
   const auto seconds = StatusSeconds(tone.output, true);
   ASSERT_FALSE(seconds.empty()) << tone.output;
   EXPECT_NEAR(seconds.back(), 3.0, 0.05) << tone.output;
+}
+
+// The bright box in a decoded frame (one second in), by luma against black
+// bars: {left, right, top, bottom}; with `whiteOnly`, the white part of it.
+std::array<int, 4> BrightBox(const std::string& file, bool whiteOnly) {
+  const std::string threshold = whiteOnly ? "lutyuv=y='if(gt(val,180),235,16)'," : "";
+  const auto r = RunProgram({"ffmpeg", "-hide_banner", "-ss", "1", "-i", file, "-an", "-frames:v", "3", "-vf",
+                             threshold + "cropdetect=limit=60:round=2:reset=1", "-f", "null", "-"});
+  std::array<int, 4> box{};
+  const std::regex found(R"(x1:(\d+) x2:(\d+) y1:(\d+) y2:(\d+))");
+  for (auto m = std::sregex_iterator(r.output.begin(), r.output.end(), found); m != std::sregex_iterator(); ++m) {
+    for (int i = 0; i < 4; ++i) box[i] = std::stoi((*m)[i + 1]);
+  }
+  return box;
+}
+
+TEST_F(Encoder, PicturesKeepTheirShapeWholeAndUpright) {
+  // White on the coded left half, gray on the right: 16:9 in 4:3-wide
+  // pixels, 4:3, and 16:9 tagged to be turned upright (FFmpeg's tools show
+  // its coded left edge at the bottom).
+  const std::pair<std::string, std::string> sources[] = {
+      {"wide.mp4", "480x360,setsar=4/3"}, {"flat.mp4", "640x360"}, {"square.mp4", "640x480"}};
+  for (const auto& [name, size] : sources) {
+    const std::string picture = "color=gray:r=30:s=" + size + ",drawbox=w=iw/2:color=white:t=fill";
+    ASSERT_EQ(RunProgram({"ffmpeg", "-v", "error", "-y", "-f", "lavfi", "-i", picture, "-f", "lavfi", "-i", "sine",
+                          "-t", "2", "-c:v", "libx264", "-preset", "ultrafast", "-c:a", "aac", Out(name)})
+                  .exitCode,
+              0);
+  }
+  ASSERT_EQ(RunProgram({"ffmpeg", "-v", "error", "-i", Out("flat.mp4"), "-c", "copy", "-metadata:s:v", "rotate=90",
+                        Out("tall.mp4")}).exitCode, 0);
+  // The Normal preset's command line (320x240 at 15), other frames where a row says.
+  const struct {
+    const char *source, *size, *aspect, *rate;
+    int width, height;  // the picture in the frame
+    char whiteAt;
+    int level;
+  } rows[] = {
+      {"wide.mp4", "320x240", "4:3", "15", 320, 180, 'L', 3},    // letterboxed
+      {"wide.mp4", "368x208", "16:9", "15", 368, 208, 'L', 3},   // the same shape: no bars
+      {"tall.mp4", "320x240", "4:3", "15", 135, 240, 'B', 3},    // upright, pillarboxed
+      {"square.mp4", "368x208", "16:9", "15", 276, 208, 'L', 3},  // pillarboxed
+      {"square.mp4", "640x480", "4:3", "30", 640, 480, 'L', 4},  // 1200 macroblocks at 29.97: level 4a
+  };
+  for (const auto& row : rows) {
+    const std::string what = std::string(row.source) + " into " + row.size + " " + row.aspect;
+    const auto run = RunProgram({kEvc, "-y", "-i", Out(row.source), "-vcodec", "mpeg4", "-acodec", "aac", "-b", "768",
+                                 "-s", row.size, "-r", row.rate, "-aspect", row.aspect, "-ab", "128", "-ac", "2", "-ar",
+                                 "44100", Out("shaped.mp4")});
+    ASSERT_EQ(run.exitCode, 0) << what << ": " << run.output;
+    const FileInfo info = Probe(Out("shaped.mp4"));
+    const StreamInfo* video = info.Find(AVMEDIA_TYPE_VIDEO);
+    ASSERT_TRUE(video) << what;
+    EXPECT_EQ(Rational(video->rate), row.rate == std::string("15") ? "15000/1001" : "30000/1001") << what;
+    EXPECT_EQ(video->profileAndLevel, row.level) << what;
+    EXPECT_NEAR(video->displayAspect, row.aspect == std::string("4:3") ? 4.0 / 3 : 16.0 / 9, 0.005) << what;
+    const auto [left, right, top, bottom] = BrightBox(Out("shaped.mp4"), false);
+    EXPECT_NEAR(right - left + 1, row.width, 2) << what;
+    EXPECT_NEAR(bottom - top + 1, row.height, 2) << what;
+    // The white half: the left one, or turned upright the bottom one.
+    const auto white = BrightBox(Out("shaped.mp4"), true);
+    const std::array<int, 4> half = row.whiteAt == 'L' ? std::array{left, (left + right) / 2, top, bottom}
+                                                       : std::array{left, right, (top + bottom) / 2 + 1, bottom};
+    for (int i = 0; i < 4; ++i) EXPECT_NEAR(white[i], half[i], 2) << what << " side " << i;
+  }
 }
 
 }  // namespace

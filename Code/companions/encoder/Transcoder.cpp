@@ -5,6 +5,7 @@ extern "C" {
 #include <libavfilter/buffersink.h>
 #include <libavfilter/buffersrc.h>
 #include <libavutil/channel_layout.h>
+#include <libavutil/display.h>
 #include <libavutil/intreadwrite.h>
 #include <libavutil/opt.h>
 #include <libavutil/pixdesc.h>
@@ -49,6 +50,35 @@ std::string Format(const char* pattern, auto... values) {
 }
 
 std::string Rational(AVRational r) { return Format("%d/%d", r.num, r.den); }
+
+// How far a stream's picture is turned clockwise to be shown upright: 0, 90,
+// 180 or 270 degrees, from its display matrix, as FFmpeg's own tools read it.
+int Turn(const AVStream* stream) {
+  std::size_t size = 0;
+  const uint8_t* matrix = av_stream_get_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, &size);
+  if (!matrix || size < 9 * sizeof(int32_t)) return 0;
+  const double counterclockwise = av_display_rotation_get(reinterpret_cast<const int32_t*>(matrix));
+  if (std::isnan(counterclockwise)) return 0;
+  const int turn = static_cast<int>(std::lround(-counterclockwise / 90)) % 4 * 90;
+  return turn < 0 ? turn + 360 : turn;
+}
+
+// The MPEG-4 Simple Profile level for a frame size and rate: the lowest that
+// holds its macroblocks a frame and a second. Never below 3, the level the
+// handheld's own recordings declare; above level 6's reach there is no
+// Simple Profile level, and 6 is the nearest.
+int SimpleProfileLevel(int width, int height, AVRational rate) {
+  const double frame = std::ceil(width / 16.0) * std::ceil(height / 16.0);
+  const double second = frame * av_q2d(rate);
+  const struct {
+    int level;
+    double frame, second;
+  } levels[] = {{3, 396, 11880}, {4, 1200, 36000}, {5, 1620, 40500}, {6, 3600, 108000}};  // 4: level 4a
+  for (const auto& l : levels) {
+    if (frame <= l.frame && second <= l.second + 1e-6) return l.level;
+  }
+  return 6;
+}
 
 // What one thread hands the next: packets from the reading thread to the
 // video's decoding thread, filtered frames to a stream's encoding thread. A
@@ -137,6 +167,15 @@ class Conversion {
       BuildFilters(chain);
       OpenEncoder(chain);
     }
+    // The handheld's type keeps its form for a source without sound: the
+    // video gets a silent track of the asked kind.
+    const bool hasAudio = std::any_of(Chains_.begin(), Chains_.end(), [](const Chain& c) { return !c.video; });
+    if (std::string_view(Muxer_->name) == "psp" && !hasAudio) {
+      Silence_ = std::make_unique<Chain>();
+      Silence_->encoderCodec = EncoderFor(*Silence_);
+      BuildSilence(*Silence_);
+      OpenEncoder(*Silence_);
+    }
     OpenOutput();
     Convert();
   }
@@ -206,13 +245,16 @@ class Conversion {
 
   const AVOutputFormat* ChooseMuxer() {
     const bool hasVideo = std::any_of(Chains_.begin(), Chains_.end(), [](const Chain& c) { return c.video; });
-    const bool hasAudio = std::any_of(Chains_.begin(), Chains_.end(), [](const Chain& c) { return !c.video; });
     std::string name = O_.format;
     if (name.empty()) {
       std::string ext = std::filesystem::path(O_.output).extension().string();
       std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
-      if (ext == ".mp4") name = hasVideo && hasAudio ? "psp" : "mp4";
-      else if (ext == ".m4a") name = "ipod";
+      if (ext == ".mp4") {
+        // The handheld's type is a movie: a source without pictures cannot
+        // be one.
+        if (!hasVideo && !O_.noVideo && !O_.videoCodec.empty()) Fail("the source has no video");
+        name = hasVideo ? "psp" : "mp4";
+      } else if (ext == ".m4a") name = "ipod";
       else if (ext == ".aac") name = "adts";
       else if (ext == ".mp3") name = "mp3";
     }
@@ -242,11 +284,71 @@ class Conversion {
   }
 
   AVRational OutputFrameRate(const Chain& chain) const {
-    if (O_.frameRate) return av_d2q(*O_.frameRate, 65535);
-    AVRational rate = chain.input->avg_frame_rate;
-    if (rate.num <= 0 || rate.den <= 0) rate = chain.input->r_frame_rate;
-    if (rate.num <= 0 || rate.den <= 0 || av_q2d(rate) > 1000) rate = {25, 1};
-    return av_d2q(av_q2d(rate), 65535);
+    double fps = 0;
+    if (O_.frameRate) {
+      fps = *O_.frameRate;
+    } else {
+      AVRational rate = chain.input->avg_frame_rate;
+      if (rate.num <= 0 || rate.den <= 0) rate = chain.input->r_frame_rate;
+      if (rate.num <= 0 || rate.den <= 0 || av_q2d(rate) > 1000) rate = {25, 1};
+      fps = av_q2d(rate);
+    }
+    // The handheld plays only the NTSC rates: 15 and 30 (and their rounded
+    // 14.985 and 29.97) become exactly 15000/1001 and 30000/1001.
+    if (std::string_view(Muxer_->name) == "psp") {
+      if (std::abs(fps - 15) < 0.02) return {15000, 1001};
+      if (std::abs(fps - 30) < 0.04) return {30000, 1001};
+    }
+    return av_d2q(fps, 65535);
+  }
+
+  // The steps that fit the source's picture, as it is meant to be seen (its
+  // pixels' shape, turned upright), whole and centred into the output frame
+  // at the output's display aspect, black around it. The frame is -s (else
+  // the turned source's size), its display aspect -aspect (else that of the
+  // frame with square pixels under -s, else the source's). A picture of the
+  // frame's shape gets no bars and no pad step.
+  std::string ShapeSteps(const Chain& chain) const {
+    const int w = chain.decoder->width, h = chain.decoder->height;
+    AVRational sar = av_guess_sample_aspect_ratio(Input_.get(), chain.input, nullptr);
+    if (sar.num <= 0 || sar.den <= 0) sar = {1, 1};
+    const int turn = Turn(chain.input);
+    const bool sideways = turn == 90 || turn == 270;
+    // The source's display aspect, as a ratio.
+    int64_t shownNum = int64_t{w} * sar.num, shownDen = int64_t{h} * sar.den;
+    if (sideways) std::swap(shownNum, shownDen);
+    AVRational shown{};
+    av_reduce(&shown.num, &shown.den, shownNum, shownDen, INT_MAX);
+    const int frameW = O_.width ? *O_.width : sideways ? h : w;
+    const int frameH = O_.width ? *O_.height : sideways ? w : h;
+    AVRational aspect = shown;
+    if (O_.aspectNum) aspect = {*O_.aspectNum, *O_.aspectDen};
+    else if (O_.width) aspect = {frameW, frameH};
+    // The output's pixel shape, within what the MPEG-4 header can say.
+    AVRational outSar = av_mul_q(aspect, AVRational{frameH, frameW});
+    av_reduce(&outSar.num, &outSar.den, outSar.num, outSar.den, 255);
+    // The picture's width over height in output pixels, fitted to the frame
+    // in even sizes (4:2:0 chroma); a pixel short of the frame is the frame.
+    const double pixelRatio = av_q2d(shown) / av_q2d(outSar);
+    const auto even = [](double size, int limit) {
+      const int rounded = std::max(2, 2 * static_cast<int>(std::lround(size / 2)));
+      return rounded >= limit - 1 ? limit : rounded;
+    };
+    int pictureW = frameW, pictureH = frameH;
+    if (pixelRatio > static_cast<double>(frameW) / frameH) pictureH = even(frameW / pixelRatio, frameH);
+    else pictureW = even(frameH * pixelRatio, frameW);
+    // Scaled before it is turned, where there are fewer pixels to turn.
+    std::string steps;
+    const int scaledW = sideways ? pictureH : pictureW, scaledH = sideways ? pictureW : pictureH;
+    if (scaledW != w || scaledH != h) steps += Format(",scale=%d:%d", scaledW, scaledH);
+    if (turn == 90) steps += ",transpose=clock";
+    if (turn == 180) steps += ",hflip,vflip";
+    if (turn == 270) steps += ",transpose=cclock";
+    if (pictureW < frameW || pictureH < frameH) {
+      steps += Format(",pad=%d:%d:%d:%d:black", frameW, frameH, (frameW - pictureW) / 2 & ~1,
+                      (frameH - pictureH) / 2 & ~1);
+    }
+    return steps + Format(",setsar=sar=%s:max=255", Rational(outSar).c_str());
   }
 
   void BuildFilters(Chain& chain) {
@@ -267,9 +369,7 @@ class Conversion {
       sinkFilter = avfilter_get_by_name("buffersink");
       if (Job_.sourceFps) steps += Format("fps=fps=%s,", Rational(av_d2q(*Job_.sourceFps, 1000000)).c_str());
       steps += cut + "," + rebase + ",fps=fps=" + Rational(OutputFrameRate(chain));
-      if (O_.width) steps += Format(",scale=%d:%d", *O_.width, *O_.height);
-      if (O_.aspectNum) steps += Format(",setdar=%d/%d", *O_.aspectNum, *O_.aspectDen);
-      steps += ",format=yuv420p";
+      steps += ShapeSteps(chain) + ",format=yuv420p";
     } else {
       AVChannelLayout layout{};
       if (d->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC) {
@@ -338,6 +438,9 @@ class Conversion {
       // Simple Profile: no B-frames, no quarter-pel.
       e->max_b_frames = 0;
       e->profile = FF_PROFILE_MPEG4_SIMPLE;
+      // Declared in the header as the content needs it, rather than the
+      // library's level 1.
+      e->level = SimpleProfileLevel(e->width, e->height, e->framerate);
       // One thread: the encoder has a thread of its own, and in slices on
       // several threads the search from the previous frame's vectors (below)
       // would read them while another slice rewrites them, so that the same
@@ -402,6 +505,17 @@ class Conversion {
           chain.output->codecpar->codec_tag = xvid;
         }
       }
+    }
+    if (Silence_) {
+      Silence_->output = avformat_new_stream(Output_.get(), nullptr);
+      if (!Silence_->output) Fail("cannot make " + O_.output);
+      Check(avcodec_parameters_from_context(Silence_->output->codecpar, Silence_->encoder.get()), "output set-up");
+      Silence_->output->time_base = Silence_->encoder->time_base;
+    }
+    // The handheld shows the movie under its title: the source's name.
+    if (std::string_view(muxer->name) == "psp") {
+      const std::string title = std::filesystem::path(Job_.mediaPath).stem().string();
+      Check(av_dict_set(&Output_->metadata, "title", title.c_str(), 0), "output set-up");
     }
     if (!(muxer->flags & AVFMT_NOFILE)) {
       // Opened here, never through a link at the output path, then handed
@@ -524,8 +638,53 @@ class Conversion {
     FramePtr frame;
     while (chain.filteredFrames->Pop(frame)) {
       Encode(chain, frame.get());
+      if (chain.video && Silence_) EncodeSilence(chain.secondsDone, !frame);
       if (!frame) break;
     }
+  }
+
+  // The silent track's source: zero samples in the asked rate and channels,
+  // taken a frame at a time.
+  void BuildSilence(Chain& chain) {
+    chain.graph.reset(avfilter_graph_alloc());
+    const AVSampleFormat format = chain.encoderCodec->sample_fmts ? chain.encoderCodec->sample_fmts[0] : AV_SAMPLE_FMT_FLTP;
+    const int channels = O_.channels.value_or(2);
+    const std::string steps = Format("anullsrc=r=%d:cl=%s,aformat=sample_fmts=%s", O_.sampleRate.value_or(44100),
+                                     channels == 1 ? "mono" : "stereo", av_get_sample_fmt_name(format));
+    Check(avfilter_graph_create_filter(&chain.sink, avfilter_get_by_name("abuffersink"), "out", nullptr, nullptr,
+                                       chain.graph.get()),
+          "filter set-up");
+    FilterInOutPtr inputs(avfilter_inout_alloc());
+    inputs->name = av_strdup("out");
+    inputs->filter_ctx = chain.sink;
+    AVFilterInOut* in = inputs.release();
+    AVFilterInOut* out = nullptr;
+    const int parsed = avfilter_graph_parse_ptr(chain.graph.get(), steps.c_str(), &in, &out, nullptr);
+    inputs.reset(in);
+    FilterInOutPtr outputs(out);
+    Check(parsed, "filter set-up");
+    Check(avfilter_graph_config(chain.graph.get(), nullptr), "filter set-up");
+  }
+
+  // Encodes silence up to where the video written so far ends, on the
+  // video's encoding thread right after its packets, so that the two stay
+  // interleaved; whole encoder frames until the last, which ends with the
+  // video.
+  void EncodeSilence(double videoSeconds, bool last) {
+    Chain& silence = *Silence_;
+    const AVCodecContext* e = silence.encoder.get();
+    const int64_t until = std::llround(videoSeconds * e->sample_rate);
+    const int64_t step = e->frame_size > 0 ? e->frame_size : 1024;
+    AVFrame* frame = silence.filtered.get();
+    while (SilentSamples_ < until && (last || SilentSamples_ + step <= until)) {
+      Check(av_buffersink_get_frame(silence.sink, frame), "silent track");
+      frame->nb_samples = static_cast<int>(std::min<int64_t>(frame->nb_samples, until - SilentSamples_));
+      frame->pts = SilentSamples_;
+      SilentSamples_ += frame->nb_samples;
+      Encode(silence, frame);
+      av_frame_unref(frame);
+    }
+    if (last) Encode(silence, nullptr);
   }
 
   std::string WorkerFailureText() {
@@ -794,6 +953,8 @@ class Conversion {
   OutputContextPtr Output_;
   bool OutputCreated_ = false;
   std::vector<Chain> Chains_;
+  std::unique_ptr<Chain> Silence_;  // the silent track a video without sound gets, if any
+  int64_t SilentSamples_ = 0;       // how much of it is encoded
   Progress Progress_;
   std::mutex Mutex_;  // guards the output, the progress and the other threads' failure
   Handoff<PacketPtr, 128> VideoPackets_;

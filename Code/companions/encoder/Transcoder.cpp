@@ -8,6 +8,7 @@ extern "C" {
 #include <libavutil/intreadwrite.h>
 #include <libavutil/opt.h>
 #include <libavutil/pixdesc.h>
+#include <libavutil/samplefmt.h>
 }
 
 #include <algorithm>
@@ -108,7 +109,7 @@ struct Chain {
   int64_t timestampOffset = 0;  // the file's start time in the stream's time base
   bool filtersDone = false;     // the filters gave their last frame
   double secondsDone = 0;
-  int64_t lastPts = AV_NOPTS_VALUE;  // the last decoded frame's time, in the stream's time base
+  int64_t lastPts = AV_NOPTS_VALUE;  // the last time the source gave a decoded frame, in the stream's time base
   int64_t endPts = AV_NOPTS_VALUE;   // where the decoded frames end, less the offset
   long long packetsWritten = 0;
   FramePtr decoded = MakeFrame(), filtered = MakeFrame();
@@ -628,14 +629,45 @@ class Conversion {
   }
 
   // Frames whose decoder gives no time, and audio frames whose times do not
-  // advance, follow on from the one before.
+  // advance, follow on from the one before. Whether a time advances is told
+  // from the time the source gave the frame before, not the one it was
+  // moved to: a frame moved past its neighbours would otherwise drag those
+  // after it along, with the rounding of each frame's length, until their
+  // own times caught up.
   static int64_t FollowOn(Chain& chain, int64_t pts) {
+    const int64_t given = pts;
     if (chain.lastPts != AV_NOPTS_VALUE && chain.endPts != AV_NOPTS_VALUE &&
         (pts == AV_NOPTS_VALUE || (!chain.video && pts <= chain.lastPts))) {
       pts = chain.endPts + chain.timestampOffset;
     }
-    if (pts != AV_NOPTS_VALUE) chain.lastPts = pts;
+    if (given != AV_NOPTS_VALUE) chain.lastPts = given;
     return pts;
+  }
+
+  // Audio that begins before the audio already decoded ends loses the
+  // samples that time already holds; returns false when none are left.
+  // Files joined by copying their packets overlap so at each join: a part's
+  // last packet decodes to a whole frame where its time leaves room for a
+  // part of one, and the next part's priming packet is squeezed in a tick
+  // after it. Kept, the overlapping samples would play the sound later than
+  // the picture by some 30 ms a join, and where they fall within one of the
+  // encoder's frames its times go back and the muxer refuses the packet.
+  // Overlaps of up to a tick of a coarse time base, or 2 ms, are rounding or
+  // a wandering clock, and are left as they are.
+  bool DropOverlap(const Chain& chain, AVFrame* frame) const {
+    if (chain.video || frame->pts == AV_NOPTS_VALUE || chain.endPts == AV_NOPTS_VALUE) return true;
+    const AVRational tb = chain.input->time_base;
+    const int64_t overlap = chain.endPts - frame->pts;
+    if (overlap <= 1 || av_compare_ts(overlap, tb, 2, AVRational{1, 1000}) <= 0) return true;
+    const int64_t covered = av_rescale_q(overlap, tb, AVRational{1, frame->sample_rate});
+    if (covered >= frame->nb_samples) return false;
+    const int left = frame->nb_samples - static_cast<int>(covered);
+    Check(av_frame_make_writable(frame), "decoding");
+    av_samples_copy(frame->extended_data, frame->extended_data, 0, static_cast<int>(covered), left,
+                    frame->ch_layout.nb_channels, static_cast<AVSampleFormat>(frame->format));
+    frame->nb_samples = left;
+    frame->pts = chain.endPts;
+    return true;
   }
 
   // How long a decoded frame lasts, in the stream's time base.
@@ -700,6 +732,10 @@ class Conversion {
       int64_t pts = frame->best_effort_timestamp;
       pts = FollowOn(chain, pts);
       frame->pts = pts == AV_NOPTS_VALUE ? AV_NOPTS_VALUE : pts - chain.timestampOffset;
+      if (!DropOverlap(chain, frame)) {
+        av_frame_unref(frame);
+        continue;
+      }
       if (frame->pts != AV_NOPTS_VALUE) {
         const int64_t end = frame->pts + FrameDuration(chain, frame);
         chain.endPts = chain.endPts == AV_NOPTS_VALUE ? end : std::max(chain.endPts, end);

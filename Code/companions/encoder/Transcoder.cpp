@@ -457,10 +457,48 @@ class Conversion {
         Fail(std::string("the source's ") + (chain.video ? "video" : "audio") + " could not be converted");
       }
     }
+    CheckTheSourceLasted();
     Check(av_write_trailer(Output_.get()), "cannot finish " + O_.output);
     Check(avio_closep(&Output_->pb), "cannot finish " + O_.output);
     UpdateTime();
     Report_(Progress_);
+  }
+
+  // Fails when the input ended more than a second short of the length
+  // asked for: the -t length, or what the file says it holds from the start
+  // on. A length the demuxer only guessed from the bitrate is no measure.
+  void CheckTheSourceLasted() {
+    if (Input_->duration == AV_NOPTS_VALUE || Input_->duration <= 0 ||
+        Input_->duration_estimation_method == AVFMT_DURATION_FROM_BITRATE) {
+      return;
+    }
+    const double held = static_cast<double>(Input_->duration) / AV_TIME_BASE - O_.startSeconds;
+    const double asked = O_.durationSeconds ? std::min(*O_.durationSeconds, held) : held;
+    // The streams may differ in length: the longest one counts.
+    double done = 0;
+    for (const auto& chain : Chains_) done = std::max(done, chain.secondsDone);
+    if (done >= asked - 1 || DataReaches(O_.startSeconds + asked - 1)) return;
+    const auto at = static_cast<long long>(O_.startSeconds + done);
+    Fail(Format("the source ended at %02lld:%02lld:%02lld", at / 3600, at / 60 % 60, at % 60));
+  }
+
+  // Whether the file holds a packet of any stream, the unconverted ones
+  // too, from a time on (in seconds from its start): the sound of a video
+  // whose sound stops before its picture, converted alone, ends early but
+  // the source does not.
+  bool DataReaches(double seconds) {
+    for (unsigned i = 0; i < Input_->nb_streams; ++i) Input_->streams[i]->discard = AVDISCARD_DEFAULT;
+    const int64_t origin = Input_->start_time == AV_NOPTS_VALUE ? 0 : Input_->start_time;
+    const int64_t target = origin + static_cast<int64_t>(seconds * AV_TIME_BASE);
+    if (avformat_seek_file(Input_.get(), -1, INT64_MIN, target, target, 0) < 0) return false;
+    PacketPtr packet = MakePacket();
+    for (int read = 0; read < 20000 && av_read_frame(Input_.get(), packet.get()) >= 0; ++read) {
+      const int64_t ts = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
+      const AVRational tb = Input_->streams[packet->stream_index]->time_base;
+      av_packet_unref(packet.get());
+      if (ts != AV_NOPTS_VALUE && av_compare_ts(ts, tb, target, AV_TIME_BASE_Q) >= 0) return true;
+    }
+    return false;
   }
 
   void Feed(PacketPtr packet) {

@@ -244,6 +244,10 @@ class Conversion {
 
   AVRational OutputFrameRate(const Chain& chain) const {
     if (O_.frameRate) return av_d2q(*O_.frameRate, 65535);
+    // A script's rate is the output's when the command line gives none; the
+    // source goes to it in the one frame-rate step, as a second step before
+    // it would double and drop pictures twice over.
+    if (Job_.sourceFps) return av_d2q(*Job_.sourceFps, 65535);
     AVRational rate = chain.input->avg_frame_rate;
     if (rate.num <= 0 || rate.den <= 0) rate = chain.input->r_frame_rate;
     if (rate.num <= 0 || rate.den <= 0 || av_q2d(rate) > 1000) rate = {25, 1};
@@ -266,7 +270,6 @@ class Conversion {
                           static_cast<int>(d->pix_fmt), Rational(chain.input->time_base).c_str(), Rational(sar).c_str());
       sourceFilter = avfilter_get_by_name("buffer");
       sinkFilter = avfilter_get_by_name("buffersink");
-      if (Job_.sourceFps) steps += Format("fps=fps=%s,", Rational(av_d2q(*Job_.sourceFps, 1000000)).c_str());
       steps += cut + "," + rebase + ",fps=fps=" + Rational(OutputFrameRate(chain));
       if (O_.width) steps += Format(",scale=%d:%d", *O_.width, *O_.height);
       if (O_.aspectNum) steps += Format(",setdar=%d/%d", *O_.aspectNum, *O_.aspectDen);
@@ -727,7 +730,7 @@ class Conversion {
   // last picture must stay, and wherever the times are not plain, everything
   // is decoded.
   bool SurelyDropped(const Chain& chain, const AVPacket* packet) const {
-    if (!chain.video || Job_.sourceFps || !packet || packet->pts == AV_NOPTS_VALUE || packet->duration <= 0) {
+    if (!chain.video || !packet || packet->pts == AV_NOPTS_VALUE || packet->duration <= 0) {
       return false;
     }
     // Only at a steady rate can the next picture be told from this one's

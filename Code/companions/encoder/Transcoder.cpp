@@ -693,13 +693,14 @@ class Conversion {
   // after it. Kept, the overlapping samples would play the sound later than
   // the picture by some 30 ms a join, and where they fall within one of the
   // encoder's frames its times go back and the muxer refuses the packet.
-  // Overlaps of up to a tick of a coarse time base, or 2 ms, are rounding or
-  // a wandering clock, and are left as they are.
+  // An overlap of one tick of a coarse time base (a millisecond in Matroska)
+  // is rounding, and one under a millisecond a wandering clock: both are
+  // left as they are.
   bool DropOverlap(const Chain& chain, AVFrame* frame) const {
     if (chain.video || frame->pts == AV_NOPTS_VALUE || chain.endPts == AV_NOPTS_VALUE) return true;
     const AVRational tb = chain.input->time_base;
     const int64_t overlap = chain.endPts - frame->pts;
-    if (overlap <= 1 || av_compare_ts(overlap, tb, 2, AVRational{1, 1000}) <= 0) return true;
+    if (overlap <= 1 || av_compare_ts(overlap, tb, 1, AVRational{1, 1000}) < 0) return true;
     const int64_t covered = av_rescale_q(overlap, tb, AVRational{1, frame->sample_rate});
     if (covered >= frame->nb_samples) return false;
     const int left = frame->nb_samples - static_cast<int>(covered);

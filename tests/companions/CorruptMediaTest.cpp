@@ -1,5 +1,5 @@
 // A corpus of damaged media, generated from one good clip whose index comes
-// first, so that cut-off copies still convert in part (cut short, bits
+// first, so that cut-off copies are still read in part (cut short, bits
 // flipped, empty, random bytes), plus a folder and a FIFO with media names,
 // run through the probe and through evc.exe with time limits: nothing
 // crashes or hangs, every refusal says why in one line, a zero exit always

@@ -35,6 +35,7 @@ struct StreamInfo {
   double fps = 0, displayAspect = 0, seconds = 0, kbits = 0;
   AVRational rate{};
   int profileAndLevel = -1;  // MPEG-4 video: the byte after the header's 00 00 01 B0
+  long long packets = 0;
 };
 
 struct FileInfo {
@@ -66,11 +67,12 @@ FileInfo Probe(const std::string& path) {
   avformat_find_stream_info(raw, nullptr);
   info.format = raw->iformat->name;
   if (const AVDictionaryEntry* brand = av_dict_get(raw->metadata, "major_brand", nullptr, 0)) info.brand = brand->value;
-  std::vector<int64_t> bytes(raw->nb_streams, 0), first(raw->nb_streams, INT64_MAX), end(raw->nb_streams, INT64_MIN);
+  std::vector<int64_t> bytes(raw->nb_streams, 0), packets(raw->nb_streams, 0), first(raw->nb_streams, INT64_MAX), end(raw->nb_streams, INT64_MIN);
   media::PacketPtr packet = media::MakePacket();
   while (av_read_frame(raw, packet.get()) >= 0) {
     const int i = packet->stream_index;
     bytes[i] += packet->size;
+    ++packets[i];
     if (packet->pts != AV_NOPTS_VALUE) {
       first[i] = std::min(first[i], packet->pts);
       end[i] = std::max(end[i], packet->pts + packet->duration);
@@ -99,6 +101,7 @@ FileInfo Probe(const std::string& path) {
     // Time from the start of the output: priming samples before it do not count.
     if (end[i] > first[i]) s.seconds = static_cast<double>(end[i] - std::max<int64_t>(first[i], 0)) * av_q2d(st->time_base);
     if (s.seconds > 0) s.kbits = bytes[i] * 8.0 / s.seconds / 1000.0;
+    s.packets = packets[i];
     info.streams.push_back(s);
   }
   return info;
@@ -133,8 +136,12 @@ class Encoder : public ::testing::Test {
           "ultrafast", Src("video only.mp4")});
     make({"-f", "lavfi", "-i", "testsrc=size=320x240:rate=25", "-f", "lavfi", "-i", "sine=sample_rate=44100", "-t",
           "3", "-c:v", "rv20", "-c:a", "ac3", Src("clip.rm")});
+    make({"-i", Src("noisy.mp4"), "-c", "copy", "-movflags", "+faststart", Src("indexed.mp4")});
     std::string noisy = test::ReadFile(Src("noisy.mp4"));
     test::WriteFile(Src("truncated.mp4"), noisy.substr(0, noisy.size() / 2));
+    // Its index says 6 seconds; its data stops at about 3.
+    const std::string indexed = test::ReadFile(Src("indexed.mp4"));
+    test::WriteFile(Src("cut short.mp4"), indexed.substr(0, indexed.size() / 2));
     test::WriteFile(Src("random.avi"), std::string(50000, '\x5a') + "random bytes");
     test::WriteFile(Src("letter.avi"), "Dear reader, this is no video.\n");
   }
@@ -240,13 +247,35 @@ TEST_F(Encoder, VolumeIsAPercentage) {
   EXPECT_LT(level[2], -80.0);
 }
 
+// The checksum of each decoded picture of a file's video.
+std::string FrameMd5s(const std::string& file) {
+  const auto r = RunProgram({"ffmpeg", "-v", "error", "-i", file, "-an", "-f", "framemd5", "-"});
+  return r.exitCode == 0 ? r.output : "unreadable: " + r.output;
+}
+
 TEST_F(Encoder, RevcReadsTheSourceItsScriptNames) {
   const std::string script = Out("VideoFile.avs");
   test::WriteFile(script, "DirectShowSource(\"" + Src("clip.rm") + "\", fps=29.9700898503294, convertfps=true)\r\n");
-  const auto run = RunProgram({kRevc, "-y", "-i", script, "-vcodec", "mpeg4", "-acodec", "aac", "-b", "512", "-s",
-                               "368x208", "-r", "23.967", "-aspect", "16:9", "-ab", "64", "-ac", "1", "-ar", "32000",
-                               "-ss", "00:00:00", "-t", "2", Out("clip.mp4")});
+  const std::vector<std::string> args = {"-y", "-vcodec", "mpeg4", "-acodec", "aac", "-b", "512", "-s", "368x208",
+                                         "-aspect", "16:9", "-ab", "64", "-ac", "1", "-ar", "32000", "-ss", "00:00:00",
+                                         "-t", "2"};
+  const auto convert = [&](const std::string& program, const std::string& input, std::vector<std::string> more,
+                           const std::string& output) {
+    std::vector<std::string> all = {program, "-i", input};
+    all.insert(all.end(), args.begin(), args.end());
+    all.insert(all.end(), more.begin(), more.end());
+    all.push_back(output);
+    return RunProgram(all);
+  };
+  const auto run = convert(kRevc, script, {"-r", "23.967"}, Out("clip.mp4"));
   ASSERT_EQ(run.exitCode, 0) << run.output;
+  // One frame-rate step, from the source to the output's: the same pictures
+  // as evc.exe gives from the file itself.
+  ASSERT_EQ(convert(kEvc, Src("clip.rm"), {"-r", "23.967"}, Out("direct.mp4")).exitCode, 0);
+  EXPECT_EQ(FrameMd5s(Out("clip.mp4")), FrameMd5s(Out("direct.mp4")));
+  // Without -r the script's rate is the output's.
+  ASSERT_EQ(convert(kRevc, script, {}, Out("script rate.mp4")).exitCode, 0);
+  EXPECT_NEAR(Probe(Out("script rate.mp4")).streams[0].fps, 29.97, 0.001);
   const FileInfo info = Probe(Out("clip.mp4"));
   ASSERT_EQ(info.streams.size(), 2u);
   EXPECT_EQ(info.streams[0].width, 368);
@@ -290,7 +319,7 @@ TEST_F(Encoder, SourcesWithoutAStreamTheOutputWants) {
 
 TEST_F(Encoder, BadInputsFailWithOneClearLineAndLoseNothing) {
   std::vector<std::pair<std::string, std::string>> sources;
-  for (const char* name : {"noisy.mp4", "truncated.mp4", "random.avi", "letter.avi", "tone.wav"}) {
+  for (const char* name : {"noisy.mp4", "truncated.mp4", "cut short.mp4", "random.avi", "letter.avi", "tone.wav"}) {
     sources.emplace_back(Src(name), test::ReadFile(Src(name)));
   }
   test::WriteFile(Out("taken.mp4"), "an earlier output");
@@ -312,6 +341,9 @@ TEST_F(Encoder, BadInputsFailWithOneClearLineAndLoseNothing) {
       {{"-y", "-i", Src("noisy.mp4")}, "no such folder/o10.mp4", "cannot create"},
       {{"-y", "-i", Src("missing\nframe=1.avi")}, "o11.mp4", "cannot open"},
       {{"-y", "-i", Src("tone.wav"), "-vcodec", "mpeg4", "-acodec", "aac"}, "o12.mp4", "the source has no video"},
+      {{"-y", "-i", Src("cut short.mp4"), "-t", "600"}, "o14.mp4", "the source ended at 00:00:0"},
+      {{"-y", "-i", Src("cut short.mp4"), "-acodec", "aac", "-vn", "-ss", "00:00:01"}, "o13.m4a",
+       "the source ended at 00:00:0"},
   };
   for (const auto& c : cases) {
     std::vector<std::string> args = {kEvc};
@@ -565,6 +597,9 @@ TEST_F(Encoder, VideoOutputGetsBothStreamsAndItsStatusForm) {
   EXPECT_NE(missing.output.find("evc.exe: the source's audio could not be converted\n"), std::string::npos)
       << missing.output;
   EXPECT_FALSE(std::filesystem::exists(Out("silent.mp4")));
+  // Its sound alone ends before the file does, yet the source has not ended early.
+  const auto sound = RunProgram({kEvc, "-y", "-i", Out("short audio.mkv"), "-acodec", "aac", "-vn", Out("sound.m4a")});
+  EXPECT_EQ(sound.exitCode, 0) << sound.output;
 
   // An audio-only source with a video codec asked for (the handheld's type
   // refuses it): the video form of the status line.
@@ -638,6 +673,54 @@ TEST_F(Encoder, PicturesKeepTheirShapeWholeAndUpright) {
     const std::array<int, 4> half = row.whiteAt == 'L' ? std::array{left, (left + right) / 2, top, bottom}
                                                        : std::array{left, right, (top + bottom) / 2 + 1, bottom};
     for (int i = 0; i < 4; ++i) EXPECT_NEAR(white[i], half[i], 2) << what << " side " << i;
+  }
+}
+
+TEST_F(Encoder, SegmentsJoinedByStreamCopyConvertWhole) {
+  // Twelve one-second parts, each with its own audio priming, joined as the
+  // ffmpeg CLI joins them: at each join the audio overlaps by some 30 ms.
+  std::string list;
+  for (int i = 0; i < 12; ++i) {
+    const std::string part = Out("part" + std::to_string(i) + ".mp4");
+    ASSERT_EQ(RunProgram({"ffmpeg", "-v", "error", "-y", "-f", "lavfi", "-i", "testsrc=size=160x120:rate=15", "-f",
+                          "lavfi", "-i", "sine=frequency=" + std::to_string(300 + 50 * i) + ":sample_rate=48000",
+                          "-t", "1", "-c:v", "libx264", "-preset", "ultrafast", "-c:a", "aac", "-b:a", "64k", part})
+                  .exitCode,
+              0);
+    list += "file '" + part + "'\n";
+  }
+  test::WriteFile(Out("parts.txt"), list);
+  const std::vector<std::string> psp = {"-vcodec", "mpeg4", "-acodec", "aac", "-b", "768", "-s", "320x240", "-r",
+                                        "15", "-aspect", "4:3", "-ab", "128", "-vol", "200", "-ac", "2", "-ar",
+                                        "44100", "-ss", "00:00:00", "-t", "600"};
+  const std::vector<std::string> m4a = {"-acodec", "aac", "-vn", "-ab", "128", "-vol", "200", "-ac", "2", "-ar", "44100"};
+  for (const char* joined : {"joined.mp4", "joined.mkv"}) {
+    ASSERT_EQ(RunProgram({"ffmpeg", "-v", "error", "-y", "-f", "concat", "-safe", "0", "-i", Out("parts.txt"), "-c",
+                          "copy", Out(joined)})
+                  .exitCode,
+              0);
+    for (const auto& [type, options] : {std::pair{".mp4", psp}, std::pair{".m4a", m4a}}) {
+      const std::string output = Out(joined + std::string(type));
+      std::vector<std::string> args = {kEvc, "-y", "-i", Out(joined)};
+      args.insert(args.end(), options.begin(), options.end());
+      args.push_back(output);
+      const auto run = RunProgram(args);
+      const std::string what = joined + std::string(" to ") + type;
+      ASSERT_EQ(run.exitCode, 0) << what << ": " << run.output;
+      const FileInfo info = Probe(output);
+      const StreamInfo* audio = info.Find(AVMEDIA_TYPE_AUDIO);
+      ASSERT_TRUE(audio) << what;
+      const double frame = 1024.0 / 44100;
+      EXPECT_NEAR(audio->seconds, 12, 2 * frame) << what;
+      // As many samples, less the encoder's priming frame, as the time they
+      // fill: overlapping audio kept would play ever later than the picture.
+      EXPECT_NEAR((audio->packets - 1) * frame, audio->seconds, 2 * frame) << what;
+      const StreamInfo* video = info.Find(AVMEDIA_TYPE_VIDEO);
+      EXPECT_EQ(video != nullptr, type == std::string(".mp4")) << what;
+      if (video) {
+        EXPECT_NEAR(video->seconds, 12, 2 / 15.0) << what;
+      }
+    }
   }
 }
 

@@ -9,6 +9,7 @@ extern "C" {
 #include <libavutil/intreadwrite.h>
 #include <libavutil/opt.h>
 #include <libavutil/pixdesc.h>
+#include <libavutil/samplefmt.h>
 }
 
 #include <algorithm>
@@ -138,7 +139,7 @@ struct Chain {
   int64_t timestampOffset = 0;  // the file's start time in the stream's time base
   bool filtersDone = false;     // the filters gave their last frame
   double secondsDone = 0;
-  int64_t lastPts = AV_NOPTS_VALUE;  // the last decoded frame's time, in the stream's time base
+  int64_t lastPts = AV_NOPTS_VALUE;  // the last time the source gave a decoded frame, in the stream's time base
   int64_t endPts = AV_NOPTS_VALUE;   // where the decoded frames end, less the offset
   long long packetsWritten = 0;
   FramePtr decoded = MakeFrame(), filtered = MakeFrame();
@@ -287,6 +288,11 @@ class Conversion {
     double fps = 0;
     if (O_.frameRate) {
       fps = *O_.frameRate;
+    } else if (Job_.sourceFps) {
+      // A script's rate is the output's when the command line gives none;
+      // the source goes to it in the one frame-rate step, as a second step
+      // before it would double and drop pictures twice over.
+      fps = *Job_.sourceFps;
     } else {
       AVRational rate = chain.input->avg_frame_rate;
       if (rate.num <= 0 || rate.den <= 0) rate = chain.input->r_frame_rate;
@@ -367,7 +373,6 @@ class Conversion {
                           static_cast<int>(d->pix_fmt), Rational(chain.input->time_base).c_str(), Rational(sar).c_str());
       sourceFilter = avfilter_get_by_name("buffer");
       sinkFilter = avfilter_get_by_name("buffersink");
-      if (Job_.sourceFps) steps += Format("fps=fps=%s,", Rational(av_d2q(*Job_.sourceFps, 1000000)).c_str());
       steps += cut + "," + rebase + ",fps=fps=" + Rational(OutputFrameRate(chain));
       steps += ShapeSteps(chain) + ",format=yuv420p";
     } else {
@@ -570,10 +575,48 @@ class Conversion {
         Fail(std::string("the source's ") + (chain.video ? "video" : "audio") + " could not be converted");
       }
     }
+    CheckTheSourceLasted();
     Check(av_write_trailer(Output_.get()), "cannot finish " + O_.output);
     Check(avio_closep(&Output_->pb), "cannot finish " + O_.output);
     UpdateTime();
     Report_(Progress_);
+  }
+
+  // Fails when the input ended more than a second short of the length
+  // asked for: the -t length, or what the file says it holds from the start
+  // on. A length the demuxer only guessed from the bitrate is no measure.
+  void CheckTheSourceLasted() {
+    if (Input_->duration == AV_NOPTS_VALUE || Input_->duration <= 0 ||
+        Input_->duration_estimation_method == AVFMT_DURATION_FROM_BITRATE) {
+      return;
+    }
+    const double held = static_cast<double>(Input_->duration) / AV_TIME_BASE - O_.startSeconds;
+    const double asked = O_.durationSeconds ? std::min(*O_.durationSeconds, held) : held;
+    // The streams may differ in length: the longest one counts.
+    double done = 0;
+    for (const auto& chain : Chains_) done = std::max(done, chain.secondsDone);
+    if (done >= asked - 1 || DataReaches(O_.startSeconds + asked - 1)) return;
+    const auto at = static_cast<long long>(O_.startSeconds + done);
+    Fail(Format("the source ended at %02lld:%02lld:%02lld", at / 3600, at / 60 % 60, at % 60));
+  }
+
+  // Whether the file holds a packet of any stream, the unconverted ones
+  // too, from a time on (in seconds from its start): the sound of a video
+  // whose sound stops before its picture, converted alone, ends early but
+  // the source does not.
+  bool DataReaches(double seconds) {
+    for (unsigned i = 0; i < Input_->nb_streams; ++i) Input_->streams[i]->discard = AVDISCARD_DEFAULT;
+    const int64_t origin = Input_->start_time == AV_NOPTS_VALUE ? 0 : Input_->start_time;
+    const int64_t target = origin + static_cast<int64_t>(seconds * AV_TIME_BASE);
+    if (avformat_seek_file(Input_.get(), -1, INT64_MIN, target, target, 0) < 0) return false;
+    PacketPtr packet = MakePacket();
+    for (int read = 0; read < 20000 && av_read_frame(Input_.get(), packet.get()) >= 0; ++read) {
+      const int64_t ts = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
+      const AVRational tb = Input_->streams[packet->stream_index]->time_base;
+      av_packet_unref(packet.get());
+      if (ts != AV_NOPTS_VALUE && av_compare_ts(ts, tb, target, AV_TIME_BASE_Q) >= 0) return true;
+    }
+    return false;
   }
 
   void Feed(PacketPtr packet) {
@@ -787,14 +830,46 @@ class Conversion {
   }
 
   // Frames whose decoder gives no time, and audio frames whose times do not
-  // advance, follow on from the one before.
+  // advance, follow on from the one before. Whether a time advances is told
+  // from the time the source gave the frame before, not the one it was
+  // moved to: a frame moved past its neighbours would otherwise drag those
+  // after it along, with the rounding of each frame's length, until their
+  // own times caught up.
   static int64_t FollowOn(Chain& chain, int64_t pts) {
+    const int64_t given = pts;
     if (chain.lastPts != AV_NOPTS_VALUE && chain.endPts != AV_NOPTS_VALUE &&
         (pts == AV_NOPTS_VALUE || (!chain.video && pts <= chain.lastPts))) {
       pts = chain.endPts + chain.timestampOffset;
     }
-    if (pts != AV_NOPTS_VALUE) chain.lastPts = pts;
+    if (given != AV_NOPTS_VALUE) chain.lastPts = given;
     return pts;
+  }
+
+  // Audio that begins before the audio already decoded ends loses the
+  // samples that time already holds; returns false when none are left.
+  // Files joined by copying their packets overlap so at each join: a part's
+  // last packet decodes to a whole frame where its time leaves room for a
+  // part of one, and the next part's priming packet is squeezed in a tick
+  // after it. Kept, the overlapping samples would play the sound later than
+  // the picture by some 30 ms a join, and where they fall within one of the
+  // encoder's frames its times go back and the muxer refuses the packet.
+  // An overlap of one tick of a coarse time base (a millisecond in Matroska)
+  // is rounding, and one under a millisecond a wandering clock: both are
+  // left as they are.
+  bool DropOverlap(const Chain& chain, AVFrame* frame) const {
+    if (chain.video || frame->pts == AV_NOPTS_VALUE || chain.endPts == AV_NOPTS_VALUE) return true;
+    const AVRational tb = chain.input->time_base;
+    const int64_t overlap = chain.endPts - frame->pts;
+    if (overlap <= 1 || av_compare_ts(overlap, tb, 1, AVRational{1, 1000}) < 0) return true;
+    const int64_t covered = av_rescale_q(overlap, tb, AVRational{1, frame->sample_rate});
+    if (covered >= frame->nb_samples) return false;
+    const int left = frame->nb_samples - static_cast<int>(covered);
+    Check(av_frame_make_writable(frame), "decoding");
+    av_samples_copy(frame->extended_data, frame->extended_data, 0, static_cast<int>(covered), left,
+                    frame->ch_layout.nb_channels, static_cast<AVSampleFormat>(frame->format));
+    frame->nb_samples = left;
+    frame->pts = chain.endPts;
+    return true;
   }
 
   // How long a decoded frame lasts, in the stream's time base.
@@ -816,7 +891,7 @@ class Conversion {
   // last picture must stay, and wherever the times are not plain, everything
   // is decoded.
   bool SurelyDropped(const Chain& chain, const AVPacket* packet) const {
-    if (!chain.video || Job_.sourceFps || !packet || packet->pts == AV_NOPTS_VALUE || packet->duration <= 0) {
+    if (!chain.video || !packet || packet->pts == AV_NOPTS_VALUE || packet->duration <= 0) {
       return false;
     }
     // Only at a steady rate can the next picture be told from this one's
@@ -859,6 +934,10 @@ class Conversion {
       int64_t pts = frame->best_effort_timestamp;
       pts = FollowOn(chain, pts);
       frame->pts = pts == AV_NOPTS_VALUE ? AV_NOPTS_VALUE : pts - chain.timestampOffset;
+      if (!DropOverlap(chain, frame)) {
+        av_frame_unref(frame);
+        continue;
+      }
       if (frame->pts != AV_NOPTS_VALUE) {
         const int64_t end = frame->pts + FrameDuration(chain, frame);
         chain.endPts = chain.endPts == AV_NOPTS_VALUE ? end : std::max(chain.endPts, end);

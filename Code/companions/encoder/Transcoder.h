@@ -15,8 +15,7 @@ struct TranscodeJob {
   EncoderOptions options;
   // The media file to open (for revc.exe, the one its script names).
   std::string mediaPath;
-  // When set, the source is made a constant this many frames a second
-  // before anything else is done with it.
+  // When set, the output's frame rate unless the options give one.
   std::optional<double> sourceFps;
 };
 

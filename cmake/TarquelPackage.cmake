@@ -42,6 +42,17 @@ install(FILES "${package_work}/changelog.gz" "${desktop_src}/copyright" DESTINAT
 install(FILES "${package_work}/tarquel.1.gz" DESTINATION "usr/share/man/man1")
 install(FILES "${desktop_src}/lintian-overrides" DESTINATION "usr/share/lintian/overrides" RENAME "tarquel")
 
+# The toolchain's own start files carry a compiler note (.comment) that the
+# binaries need not: taken out of the installed copies.
+find_program(OBJCOPY NAMES objcopy)
+if(OBJCOPY)
+  install(CODE "
+    foreach(binary Tarquel evc.exe revc.exe Res.dll Form.dll)
+      execute_process(COMMAND \"${OBJCOPY}\" --remove-section=.comment
+                      \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${program_dest}/\${binary}\")
+    endforeach()")
+endif()
+
 set(CPACK_GENERATOR "DEB")
 set(CPACK_PACKAGE_NAME "tarquel")
 set(CPACK_PACKAGE_VENDOR "Brenmoor Software")

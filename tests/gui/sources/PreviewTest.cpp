@@ -8,6 +8,8 @@
 #include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QWindow>
+#include <csignal>
+#include <cstdlib>
 #include <random>
 
 #include "PreviewRig.h"
@@ -238,6 +240,48 @@ TEST(PreviewOnRealMedia, AFileThatCannotBeRenderedIsOnlyLogged) {
     EXPECT_TRUE(r.graph->Active());
     EXPECT_TRUE(!r.video->panLogo->isHidden());
     EXPECT_EQ(r.FrameCount, 0);
+  }
+}
+
+// The child made to misbehave (through a variable only it reads) on one
+// request: the window ends a silent child after 5 s, tells each failure in
+// one line, shows the logo, and the next Play starts a fresh child that plays.
+TEST(PreviewChild, AChildThatHangsOrDiesIsReplacedAtTheNextPlay) {
+  const struct {
+    const char* fault;
+    const char* line;
+    int notBeforeMs, withinMs;
+  } cases[] = {
+      {"run:hang", "Playing Video error: the preview did not answer for 5 s and was ended.", 5000, 7000},
+      {"run:abort", "Playing Video error: the preview ended with signal 6 (Aborted).", 0, 2000},
+      {"open:abort", "Playing Video error.", 0, 0},  // told by the failed open
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.fault);
+    PreviewRig r(false);
+    r.SelectFile(Media::Path("clip6.mp4"), 6);
+    ::setenv("TARQUEL_PREVIEW_FAULT", c.fault, 1);
+    QElapsedTimer clock;
+    clock.start();
+    r.player->btnPlayClick();
+    ::unsetenv("TARQUEL_PREVIEW_FAULT");
+    const int child = r.graph->ChildPid();
+    ASSERT_TRUE(PreviewRig::WaitFor([&] { return !r.log.empty(); }, c.withinMs + 1000));
+    EXPECT_GE(clock.elapsed(), c.notBeforeMs);
+    EXPECT_EQ(r.log, std::vector<std::string>{c.line});
+    EXPECT_EQ(r.loaded, "");
+    EXPECT_FALSE(r.player->IsPlaying());
+    EXPECT_TRUE(!r.video->panLogo->isHidden());
+    EXPECT_EQ(r.graph->ChildPid(), 0);
+    // Ended and reaped: no such process is left.
+    EXPECT_TRUE(child == 0 || ::kill(child, 0) != 0);
+
+    r.log.clear();
+    r.player->btnPlayClick();
+    EXPECT_TRUE(PreviewRig::WaitFor([&] { return r.FrameCount > 0; }, 3000));
+    EXPECT_TRUE(r.player->IsPlaying());
+    EXPECT_NE(r.graph->ChildPid(), child);
+    EXPECT_TRUE(r.log.empty());
   }
 }
 

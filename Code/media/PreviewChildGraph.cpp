@@ -102,7 +102,7 @@ void TPreviewChildGraph::Watch() {
 
 void TPreviewChildGraph::Readable() {
   long n;
-  while ((n = Channel_.Receive(In_)) > 0) {
+  while ((n = Channel_.Receive(In_)) > 0 && In_.size() <= 64 * preview::kMaxLine) {
   }
   std::size_t end;
   while (!Lost_ && (end = In_.find('\n')) != std::string::npos) {

@@ -19,7 +19,8 @@ namespace tarquel::platform {
 class TSharedMemory {
  public:
   TSharedMemory() = default;
-  // A fresh zero-filled block; raises std::system_error when none can be made.
+  // A fresh zero-filled block whose size no one can change; raises
+  // std::system_error when none can be made.
   static TSharedMemory Create(std::size_t size);
   // Maps the block behind `fd` (adopted); raises std::system_error.
   static TSharedMemory Map(int fd, std::size_t size);

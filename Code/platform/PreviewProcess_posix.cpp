@@ -39,9 +39,12 @@ int AboveHandDowns(int fd) {
 // --- Shared memory ---------------------------------------------------------------
 
 TSharedMemory TSharedMemory::Create(std::size_t size) {
-  PosixFd fd(::memfd_create("tarquel-preview-frames", MFD_CLOEXEC));
+  PosixFd fd(::memfd_create("tarquel-preview-frames", MFD_CLOEXEC | MFD_ALLOW_SEALING));
   if (!fd.Valid()) Fail("memfd_create");
   if (::ftruncate(fd.Get(), static_cast<off_t>(size)) != 0) Fail("ftruncate");
+  // Its size is fixed for good: a child that cut the block short would make
+  // the parent's reads of it fault (SIGBUS).
+  if (::fcntl(fd.Get(), F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_SEAL) != 0) Fail("fcntl(F_ADD_SEALS)");
   TSharedMemory block;
   block.Fd_ = std::move(fd);
   block.MapAll(size);

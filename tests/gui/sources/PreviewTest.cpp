@@ -8,6 +8,8 @@
 #include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QWindow>
+#include <sys/stat.h>
+
 #include <csignal>
 #include <cstdlib>
 #include <random>
@@ -282,6 +284,57 @@ TEST(PreviewChild, AChildThatHangsOrDiesIsReplacedAtTheNextPlay) {
     EXPECT_TRUE(r.player->IsPlaying());
     EXPECT_NE(r.graph->ChildPid(), child);
     EXPECT_TRUE(r.log.empty());
+  }
+}
+
+// A stand-in child (a shell script on the same channel) that misbehaves in
+// ways the real one might: the window stays up, tells at most one line and
+// never reads a picture the child could not have drawn.
+TEST(PreviewChild, AMisbehavingChildNeverTakesTheWindowDown) {
+  const std::string answers = R"(echo ready >&3
+while read -r line <&3; do
+  case "$line" in
+    open*) OPEN ;;
+    run) RUN ;;
+    *) echo ok >&3 ;;
+  esac
+done
+)";
+  const struct {
+    const char *what, *open, *run, *line;
+  } cases[] = {
+      {"garbled answer", "echo 'hello there' >&3", "echo ok >&3", "Playing Video error."},
+      {"exits while playing", "echo 'opened 6000 0' >&3", "echo ok >&3; exit 3",
+       "Playing Video error: the preview ended with exit code 3."},
+      {"a line without end", "echo 'opened 6000 0' >&3", "echo ok >&3; head -c 200000 /dev/zero | tr '\\0' x >&3 2>/dev/null",
+       "Playing Video error: the preview said something unexpected and was ended."},
+      // Cutting the shared block short would make the window fault on it.
+      {"shrinks the pictures' memory", "echo 'opened 6000 0' >&3", "echo ok >&3; (: >/proc/self/fd/4) 2>/dev/null; echo frame >&3", ""},
+      // A picture far bigger than a slot, at the header's place.
+      {"a bogus picture header", "echo 'opened 6000 0' >&3",
+       "echo ok >&3; printf '\\002\\0\\0\\0\\001\\0\\0\\0\\377\\377\\0\\0\\377\\377\\0\\0\\004' 1<>/proc/self/fd/4; "
+       "echo frame >&3",
+       ""},
+  };
+  test::TempDir dir;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::string script = "#!/bin/sh\n" + answers;
+    script.replace(script.find("OPEN"), 4, c.open);
+    script.replace(script.find("RUN"), 3, c.run);
+    const std::string program = dir.File("stand-in");
+    test::WriteFile(program, script);
+    ::chmod(program.c_str(), 0755);
+    PreviewRig r(false, program);
+    r.SelectFile(Media::Path("clip6.mp4"), 6);
+    r.player->btnPlayClick();
+    PreviewRig::WaitFor([&] { return !r.log.empty(); }, 1500);
+    EXPECT_EQ(r.log, *c.line ? std::vector<std::string>{c.line} : std::vector<std::string>{});
+    EXPECT_EQ(r.FrameCount, 0);
+    if (*c.line) {
+      EXPECT_TRUE(!r.video->panLogo->isHidden());
+    }
+    r.player->btnStopClick();
   }
 }
 

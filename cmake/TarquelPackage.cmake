@@ -7,7 +7,7 @@ set(desktop_src "${PROJECT_SOURCE_DIR}/Code/companions/desktop")
 set(package_work "${PROJECT_BINARY_DIR}/package")
 set(program_dest "opt/tarquel")
 
-install(TARGETS tarquel_exe evc_exe revc_exe RUNTIME DESTINATION "${program_dest}")
+install(TARGETS tarquel_exe evc_exe revc_exe tarquel_preview_exe RUNTIME DESTINATION "${program_dest}")
 install(TARGETS res_dll form_dll LIBRARY DESTINATION "${program_dest}")
 install(FILES "${TARQUEL_PROGRAM_DIR}/Help.html" DESTINATION "${program_dest}")
 if(TARGET help_chm)
@@ -47,7 +47,7 @@ install(FILES "${desktop_src}/lintian-overrides" DESTINATION "usr/share/lintian/
 find_program(OBJCOPY NAMES objcopy)
 if(OBJCOPY)
   install(CODE "
-    foreach(binary Tarquel evc.exe revc.exe Res.dll Form.dll)
+    foreach(binary Tarquel evc.exe revc.exe tarquel-preview Res.dll Form.dll)
       execute_process(COMMAND \"${OBJCOPY}\" --remove-section=.comment
                       \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${program_dest}/\${binary}\")
     endforeach()")

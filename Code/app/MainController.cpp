@@ -9,7 +9,6 @@
 #include <QSignalBlocker>
 #include <QTimer>
 #include <QWindow>
-#include <QVideoWidget>
 
 #include "AdvanceSystem.h"
 #include "CompanionExports.h"
@@ -24,7 +23,7 @@
 #include "ExternalLinks.h"
 #include "ProbeGraph.h"
 #include "SourceFilesUi.h"
-#include "PlayerGraph.h"
+#include "PreviewChildGraph.h"
 #include "PreviewPlayer.h"
 #include "ScreenSaver.h"
 #include "TrimBarPanel.h"
@@ -226,11 +225,24 @@ void TMainController::InitApplication() {
   Journal_ = std::make_unique<TOutputJournal>(journal, platform::OwnProcessIdentity());
   const auto processMessages = [] { QCoreApplication::processEvents(); };
   ScreenSaver_ = std::make_unique<platform::TScreenSaverInhibitor>("Tarquel");
-  PlayerGraph_ = std::make_unique<media::TPlayerGraph>(MainForm_->DSVideoWindowEx1->VideoOutput());
+  // The preview decodes and draws in a child process; the video window
+  // shows its pictures.
+  gui::TVideoWindow* video = MainForm_->DSVideoWindowEx1;
+  PlayerGraph_ = std::make_unique<media::TPreviewChildGraph>(Env_.AppPath + "tarquel-preview");
+  PlayerGraph_->SetOnFrame([video](const QImage& picture, std::int64_t) { video->ShowFrame(picture); });
+  PlayerGraph_->SetFrameBox(video->FrameBox().width(), video->FrameBox().height());
+  connect(video, &gui::TVideoWindow::FrameBoxChanged, this,
+          [this](QSize box) { PlayerGraph_->SetFrameBox(box.width(), box.height()); });
   PreviewView_ = std::make_unique<TPreviewWindowView>(*MainForm_, *ScreenSaver_);
   Preview_ = std::make_unique<TPreviewPlayer>(
       *PlayerGraph_, *PreviewView_, Lib_->LoadedFile, [this](const std::string& line) { Lib_->AppFunc.WriteLog(line); },
       processMessages);
+  // A preview child lost while playing: one line in the log, the logo back,
+  // and the next Play opens the file again in a fresh child.
+  PlayerGraph_->SetOnFailure([this](const std::string& line) {
+    Lib_->AppFunc.WriteLog(line);
+    Preview_->StopPlayback();
+  });
   Proc_ = std::make_unique<TCustomProc>(*Lib_, Env_.Home, Env_.Dialogs, Env_.Dialogs, std::move(windows), *Preview_,
                                         processMessages);
   Preview_->Attach(Proc_->TrimBar, Proc_->SourceList);

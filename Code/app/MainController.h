@@ -27,7 +27,7 @@ class IPreviewView;
 }  // namespace tarquel
 
 namespace tarquel::media {
-class TPlayerGraph;
+class TPreviewChildGraph;
 }  // namespace tarquel::media
 
 namespace tarquel::platform {
@@ -81,7 +81,7 @@ class TMainController : public QObject {
   gui::TSourceFilesUi* SourceFiles() { return SourceFiles_.get(); }
   gui::TfrmConverting* Converting() { return Converting_.get(); }
   TPreviewPlayer* Preview() { return Preview_.get(); }
-  media::TPlayerGraph* PlayerGraph() { return PlayerGraph_.get(); }
+  media::TPreviewChildGraph* PlayerGraph() { return PlayerGraph_.get(); }
   bool TerminateRequested() const { return TerminateRequested_; }
   // The Options dialog, from the start-up routine on.
   gui::TfrmOption* OptionForm() { return OptionForm_.get(); }
@@ -107,10 +107,10 @@ class TMainController : public QObject {
   RecSoftInfo ProductInfo_;
   bool TerminateRequested_ = false;
   std::unique_ptr<gui::TFrmMainForm> MainForm_;
-  // The preview: the player graph drawing into the video window, and the
-  // player over it.
+  // The preview: the player graph (a child process drawing for the video
+  // window), and the player over it.
   std::unique_ptr<platform::TScreenSaverInhibitor> ScreenSaver_;
-  std::unique_ptr<media::TPlayerGraph> PlayerGraph_;
+  std::unique_ptr<media::TPreviewChildGraph> PlayerGraph_;
   std::unique_ptr<IPreviewView> PreviewView_;
   std::unique_ptr<TPreviewPlayer> Preview_;
   std::unique_ptr<TCommonLib> Lib_;

@@ -49,6 +49,7 @@ done <<'LAYOUT'
 -rwxr-xr-x opt/tarquel/Tarquel
 -rwxr-xr-x opt/tarquel/evc.exe
 -rwxr-xr-x opt/tarquel/revc.exe
+-rwxr-xr-x opt/tarquel/tarquel-preview
 -rw-r--r-- opt/tarquel/Res.dll
 -rw-r--r-- opt/tarquel/Form.dll
 -rw-r--r-- opt/tarquel/Help.html

@@ -3,9 +3,14 @@
 // flipped, empty, random bytes), plus a folder and a FIFO with media names,
 // run through the probe and through evc.exe with time limits: nothing
 // crashes or hangs, every refusal says why in one line, a zero exit always
-// leaves a readable output, and no source is changed.
+// leaves a readable output, and no source is changed. The same corpus, and a
+// file known to crash Qt Multimedia's FFmpeg backend, is then played through
+// the real preview child: the window's process lives through every one, and
+// a good clip played after a child was lost shows pictures.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+
+#include <QApplication>
 
 extern "C" {
 #include <libavformat/avformat.h>
@@ -16,6 +21,7 @@ extern "C" {
 
 #include "Errors.h"
 #include "FfmpegHandles.h"
+#include "PreviewRig.h"
 #include "ProbeGraph.h"
 #include "RunProgram.h"
 #include "TempDir.h"
@@ -103,6 +109,70 @@ TEST(CorruptMedia, NeitherProbeNorEncoderCrashHangOrLoseAnything) {
   for (const auto& d : corpus) EXPECT_EQ(test::ReadFile(sources.File(d.name)), d.content) << d.name;
   EXPECT_TRUE(fs::is_directory(sources.File("folder.mp4")));
   EXPECT_TRUE(fs::is_fifo(sources.File("pipe.mp4")));
+}
+
+// A file that crashes Qt Multimedia 6.4's video render thread (SIGFPE),
+// played when it is there.
+const std::string kCrashFixture = TARQUEL_CRASH_FIXTURE;
+
+TEST(CorruptMedia, ThePreviewChildFailsAloneAndTheNextGoodClipPlays) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  int argc = 1;
+  char name[] = "corrupt_media_tests";
+  char* argv[] = {name, nullptr};
+  QApplication app(argc, argv);
+  test::TempDir sources;
+  const auto made = test::RunProgram({"ffmpeg", "-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i",
+                                      "testsrc=size=176x144:rate=25", "-f", "lavfi", "-i",
+                                      "sine=frequency=440:sample_rate=44100", "-t", "2", "-c:v", "mpeg4", "-c:a",
+                                      "aac", "-movflags", "+faststart", sources.File("good.mp4")});
+  ASSERT_EQ(made.exitCode, 0) << made.output;
+  std::vector<std::string> paths;
+  for (const auto& d : MakeCorpus(test::ReadFile(sources.File("good.mp4")))) {
+    test::WriteFile(sources.File(d.name), d.content);
+    paths.push_back(sources.File(d.name));
+  }
+  ASSERT_EQ(::mkfifo(sources.File("pipe.mp4").c_str(), 0600), 0);
+  fs::create_directory(sources.File("folder.mp4"));
+  paths.push_back(sources.File("pipe.mp4"));
+  paths.push_back(sources.File("folder.mp4"));
+  if (fs::exists(kCrashFixture)) {
+    fs::copy_file(kCrashFixture, sources.File("crash.wmv"));
+    paths.push_back(sources.File("crash.wmv"));
+  }
+
+  test::PreviewRig r(false);
+  // Plays `path` for up to `ms` or until it ends or fails; then stops.
+  const auto play = [&r](const std::string& path, int ms) {
+    r.log.clear();
+    r.FrameCount = 0;
+    r.SelectFile(path, 2);
+    r.player->btnPlayClick();
+    test::PreviewRig::WaitFor([&] { return r.loaded.empty(); }, ms);
+    r.player->btnStopClick();
+  };
+  int lost = 0;
+  for (const auto& path : paths) {
+    SCOPED_TRACE(path);
+    play(path, 1500);
+    // At most one line, and only the player's.
+    ASSERT_LE(r.log.size(), 1u);
+    if (!r.log.empty()) {
+      EXPECT_EQ(r.log[0].rfind("Playing Video error", 0), 0u) << r.log[0];
+    }
+    EXPECT_TRUE(!r.video->panLogo->isHidden());
+    if (!r.log.empty() && r.log[0] != "Playing Video error.") {
+      ++lost;
+      std::printf("%s: %s\n", fs::path(path).filename().c_str(), r.log[0].c_str());
+      // The child was lost while playing: a fresh one plays the good clip.
+      play(sources.File("good.mp4"), 600);
+      EXPECT_TRUE(r.log.empty()) << r.log[0];
+      EXPECT_GT(r.FrameCount, 0) << "no pictures after the child was lost";
+    }
+  }
+  play(sources.File("good.mp4"), 600);
+  EXPECT_GT(r.FrameCount, 0);
+  std::printf("preview children lost: %d of %zu files\n", lost, paths.size());
 }
 
 }  // namespace

@@ -4,21 +4,54 @@
 #include <QCursor>
 #include <QLabel>
 #include <QMouseEvent>
-#include <QVideoWidget>
+#include <QPainter>
 #include <QWindow>
 
 #include "Artwork.h"
 
 namespace tarquel::gui {
 
-TVideoWindow::TVideoWindow(QWidget* parent) : QWidget(parent), Video_(new QVideoWidget(this)) {
+namespace {
+
+// Paints one picture letterboxed on black.
+class TFrameView : public QWidget {
+ public:
+  explicit TFrameView(QWidget* parent) : QWidget(parent) { setAttribute(Qt::WA_OpaquePaintEvent); }
+  void Show(const QImage& picture) {
+    Picture_ = picture;
+    update();
+  }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    if (Picture_.isNull()) {
+      painter.fillRect(rect(), Qt::black);
+      return;
+    }
+    const qreal ratio = devicePixelRatioF();
+    const QSize fit = Picture_.size().scaled((QSizeF(size()) * ratio).toSize(), Qt::KeepAspectRatio);
+    const QSizeF shown = QSizeF(fit) / ratio;
+    const QRectF target(QPointF((width() - shown.width()) / 2, (height() - shown.height()) / 2), shown);
+    // The black bars around the picture, then the picture.
+    QRegion bars(rect());
+    bars -= target.toAlignedRect();
+    for (const QRect& bar : bars) painter.fillRect(bar, Qt::black);
+    if (fit != Picture_.size()) painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(target, Picture_);
+  }
+
+ private:
+  QImage Picture_;
+};
+
+}  // namespace
+
+TVideoWindow::TVideoWindow(QWidget* parent) : QWidget(parent), Video_(new TFrameView(this)) {
   setAutoFillBackground(true);
   QPalette black = palette();
   black.setColor(QPalette::Window, Qt::black);
   setPalette(black);
-  Video_->setAspectRatioMode(Qt::KeepAspectRatio);
-  Video_->setPalette(black);
-  Video_->setAutoFillBackground(true);
 
   panLogo = new QLabel(this);
   panLogo->setObjectName(QStringLiteral("panLogo"));
@@ -32,8 +65,8 @@ TVideoWindow::TVideoWindow(QWidget* parent) : QWidget(parent), Video_(new QVideo
   connect(&HideCursor_, &QTimer::timeout, this, [this] {
     if (!panLogo->isVisible() && rect().contains(mapFromGlobal(QCursor::pos()))) HideCursor(true);
   });
-  // The video may be drawn by a native child window that the widget tree
-  // does not see moves over; the application sees every move.
+  // Moves are watched on the whole application, so that they count over
+  // every part of the window, whatever lies on top.
   qApp->installEventFilter(this);
 }
 
@@ -41,16 +74,22 @@ TVideoWindow::~TVideoWindow() {
   if (qApp) qApp->removeEventFilter(this);
 }
 
+void TVideoWindow::ShowFrame(const QImage& picture) { static_cast<TFrameView*>(Video_)->Show(picture); }
+
+QSize TVideoWindow::FrameBox() const { return (QSizeF(size()) * devicePixelRatioF()).toSize(); }
+
 void TVideoWindow::resizeEvent(QResizeEvent*) {
   Video_->setGeometry(rect());
+  emit FrameBoxChanged(FrameBox());
   panLogo->setGeometry(rect());
   if (panLogo->pixmap().size() != size()) panLogo->setPixmap(QPixmap::fromImage(artwork::DrawLogo(size())));
 }
 
 void TVideoWindow::ShowLogo(bool shown) {
-  // The video may be drawn by a native window, which covers every plain
-  // widget: it is hidden while the logo shows.
+  // The video is hidden while the logo shows; the next file starts on black,
+  // not on the last picture of the one before.
   Video_->setVisible(!shown);
+  if (shown) ShowFrame(QImage());
   panLogo->setVisible(shown);
   if (shown) {
     panLogo->raise();

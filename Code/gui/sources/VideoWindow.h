@@ -1,13 +1,14 @@
 // The video window DSVideoWindowEx1: the player's video, letterboxed on
 // black, covered by the logo panel panLogo while nothing plays. Over the
-// video the mouse cursor hides after 3 s without movement.
+// video the mouse cursor hides after 3 s without movement. The pictures are
+// handed in (the preview child draws them); the window paints the latest.
 #pragma once
 
+#include <QImage>
 #include <QTimer>
 #include <QWidget>
 
 class QLabel;
-class QVideoWidget;
 
 namespace tarquel::gui {
 
@@ -19,12 +20,20 @@ class TVideoWindow : public QWidget {
 
   static constexpr int kHideCursorMs = 3000;
 
-  // What the player graph draws into.
-  QVideoWidget* VideoOutput() const { return Video_; }
+  // Where the pictures show.
+  QWidget* VideoOutput() const { return Video_; }
   QLabel* panLogo;
+
+  // The latest picture, drawn fitted into the window with its aspect kept.
+  void ShowFrame(const QImage& picture);
+  // The box, in device pixels, that pictures are best made to fit.
+  QSize FrameBox() const;
 
   void ShowLogo(bool shown);
   bool CursorHidden() const { return CursorHidden_; }
+
+ signals:
+  void FrameBoxChanged(QSize box);
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -34,7 +43,7 @@ class TVideoWindow : public QWidget {
   void MouseMoved();
   void HideCursor(bool hide);
 
-  QVideoWidget* Video_;
+  QWidget* Video_;
   QTimer HideCursor_;
   bool CursorHidden_ = false;
 };

@@ -1,5 +1,6 @@
-// The preview's widgets, the player graph and the core objects behind them,
-// put together as the main window does, around a list of real files.
+// The preview's widgets, the player graph (with its real child program) and
+// the core objects behind them, put together as the main window does,
+// around a list of real files.
 #pragma once
 
 #include <QApplication>
@@ -8,14 +9,11 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QTimer>
-#include <QVideoFrame>
-#include <QVideoSink>
-#include <QVideoWidget>
 #include <functional>
 #include <string>
 #include <vector>
 
-#include "PlayerGraph.h"
+#include "PreviewChildGraph.h"
 #include "PreviewPlayer.h"
 #include "TextFormats.h"
 #include "TrimBarPanel.h"
@@ -24,17 +22,25 @@
 namespace tarquel::test {
 
 struct PreviewRig : IPreviewView {
-  explicit PreviewRig(bool showVideo) {
+  // With `showVideo` the pictures are painted in the video window too;
+  // either way the rig counts them and keeps the time of the last.
+  explicit PreviewRig(bool showVideo, const std::string& program = TARQUEL_PROGRAM_DIR "/tarquel-preview") {
     window.resize(300, 200);
     video = new gui::TVideoWindow(&window);
     video->setGeometry(20, 10, 253, 152);
     panel = new gui::TTrimBarPanel(&window);
     panel->move(17, 170);
-    graph = std::make_unique<media::TPlayerGraph>(showVideo ? static_cast<QObject*>(video->VideoOutput()) : &sink);
-    frames = showVideo ? video->VideoOutput()->videoSink() : &sink;
-    QObject::connect(frames, &QVideoSink::videoFrameChanged, [this](const QVideoFrame& frame) {
-      if (frame.isValid()) LastFrameUs = frame.startTime();
+    graph = std::make_unique<media::TPreviewChildGraph>(program);
+    graph->SetFrameBox(video->FrameBox().width(), video->FrameBox().height());
+    graph->SetOnFrame([this, showVideo](const QImage& picture, std::int64_t startUs) {
+      if (showVideo) video->ShowFrame(picture);
+      LastFrameUs = startUs;
       ++FrameCount;
+    });
+    // As the main window does: the log line, and the player stopped.
+    graph->SetOnFailure([this](const std::string& line) {
+      log.push_back(line);
+      player->StopPlayback();
     });
     player = std::make_unique<TPreviewPlayer>(
         *graph, *this, loaded, [this](const std::string& line) { log.push_back(line); },
@@ -108,9 +114,7 @@ struct PreviewRig : IPreviewView {
   QWidget window;
   gui::TVideoWindow* video;
   gui::TTrimBarPanel* panel;
-  QVideoSink sink;
-  QVideoSink* frames;
-  std::unique_ptr<media::TPlayerGraph> graph;
+  std::unique_ptr<media::TPreviewChildGraph> graph;
   TSourceList list;
   std::string loaded;
   std::vector<std::string> log;

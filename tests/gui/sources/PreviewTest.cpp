@@ -8,6 +8,10 @@
 #include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QWindow>
+#include <sys/stat.h>
+
+#include <csignal>
+#include <cstdlib>
 #include <random>
 
 #include "PreviewRig.h"
@@ -238,6 +242,99 @@ TEST(PreviewOnRealMedia, AFileThatCannotBeRenderedIsOnlyLogged) {
     EXPECT_TRUE(r.graph->Active());
     EXPECT_TRUE(!r.video->panLogo->isHidden());
     EXPECT_EQ(r.FrameCount, 0);
+  }
+}
+
+// The child made to misbehave (through a variable only it reads) on one
+// request: the window ends a silent child after 5 s, tells each failure in
+// one line, shows the logo, and the next Play starts a fresh child that plays.
+TEST(PreviewChild, AChildThatHangsOrDiesIsReplacedAtTheNextPlay) {
+  const struct {
+    const char* fault;
+    const char* line;
+    int notBeforeMs, withinMs;
+  } cases[] = {
+      {"run:hang", "Playing Video error: the preview did not answer for 5 s and was ended.", 5000, 7000},
+      {"run:abort", "Playing Video error: the preview ended with signal 6 (Aborted).", 0, 2000},
+      {"open:abort", "Playing Video error.", 0, 0},  // told by the failed open
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.fault);
+    PreviewRig r(false);
+    r.SelectFile(Media::Path("clip6.mp4"), 6);
+    ::setenv("TARQUEL_PREVIEW_FAULT", c.fault, 1);
+    QElapsedTimer clock;
+    clock.start();
+    r.player->btnPlayClick();
+    ::unsetenv("TARQUEL_PREVIEW_FAULT");
+    const int child = r.graph->ChildPid();
+    ASSERT_TRUE(PreviewRig::WaitFor([&] { return !r.log.empty(); }, c.withinMs + 1000));
+    EXPECT_GE(clock.elapsed(), c.notBeforeMs);
+    EXPECT_EQ(r.log, std::vector<std::string>{c.line});
+    EXPECT_EQ(r.loaded, "");
+    EXPECT_FALSE(r.player->IsPlaying());
+    EXPECT_TRUE(!r.video->panLogo->isHidden());
+    EXPECT_EQ(r.graph->ChildPid(), 0);
+    // Ended and reaped: no such process is left.
+    EXPECT_TRUE(child == 0 || ::kill(child, 0) != 0);
+
+    r.log.clear();
+    r.player->btnPlayClick();
+    EXPECT_TRUE(PreviewRig::WaitFor([&] { return r.FrameCount > 0; }, 3000));
+    EXPECT_TRUE(r.player->IsPlaying());
+    EXPECT_NE(r.graph->ChildPid(), child);
+    EXPECT_TRUE(r.log.empty());
+  }
+}
+
+// A stand-in child (a shell script on the same channel) that misbehaves in
+// ways the real one might: the window stays up, tells at most one line and
+// never reads a picture the child could not have drawn.
+TEST(PreviewChild, AMisbehavingChildNeverTakesTheWindowDown) {
+  const std::string answers = R"(echo ready >&3
+while read -r line <&3; do
+  case "$line" in
+    open*) OPEN ;;
+    run) RUN ;;
+    *) echo ok >&3 ;;
+  esac
+done
+)";
+  const struct {
+    const char *what, *open, *run, *line;
+  } cases[] = {
+      {"garbled answer", "echo 'hello there' >&3", "echo ok >&3", "Playing Video error."},
+      {"exits while playing", "echo 'opened 6000 0' >&3", "echo ok >&3; exit 3",
+       "Playing Video error: the preview ended with exit code 3."},
+      {"a line without end", "echo 'opened 6000 0' >&3", "echo ok >&3; head -c 200000 /dev/zero | tr '\\0' x >&3 2>/dev/null",
+       "Playing Video error: the preview said something unexpected and was ended."},
+      // Cutting the shared block short would make the window fault on it.
+      {"shrinks the pictures' memory", "echo 'opened 6000 0' >&3", "echo ok >&3; (: >/proc/self/fd/4) 2>/dev/null; echo frame >&3", ""},
+      // A picture far bigger than a slot, at the header's place.
+      {"a bogus picture header", "echo 'opened 6000 0' >&3",
+       "echo ok >&3; printf '\\002\\0\\0\\0\\001\\0\\0\\0\\377\\377\\0\\0\\377\\377\\0\\0\\004' 1<>/proc/self/fd/4; "
+       "echo frame >&3",
+       ""},
+  };
+  test::TempDir dir;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::string script = "#!/bin/sh\n" + answers;
+    script.replace(script.find("OPEN"), 4, c.open);
+    script.replace(script.find("RUN"), 3, c.run);
+    const std::string program = dir.File("stand-in");
+    test::WriteFile(program, script);
+    ::chmod(program.c_str(), 0755);
+    PreviewRig r(false, program);
+    r.SelectFile(Media::Path("clip6.mp4"), 6);
+    r.player->btnPlayClick();
+    PreviewRig::WaitFor([&] { return !r.log.empty(); }, 1500);
+    EXPECT_EQ(r.log, *c.line ? std::vector<std::string>{c.line} : std::vector<std::string>{});
+    EXPECT_EQ(r.FrameCount, 0);
+    if (*c.line) {
+      EXPECT_TRUE(!r.video->panLogo->isHidden());
+    }
+    r.player->btnStopClick();
   }
 }
 

@@ -211,6 +211,16 @@ void TMainController::InitApplication() {
     return seconds > 0 ? seconds : -1;
   };
 
+  windows.SourceLengthIsEstimate = [](const std::string& source) {
+    media::TProbeGraph probe;
+    try {
+      probe.SetActive(true);
+      probe.RenderFile(source);
+      return probe.DurationIsEstimate();
+    } catch (const std::exception&) {
+      return false;
+    }
+  };
   windows.OutputStarted = [this](const std::string& output) { Journal_->Started(output); };
   windows.OutputSettled = [this](const std::string& output) { Journal_->Settled(output); };
   Lib_ = std::make_unique<TCommonLib>(Env_.AppPath,

@@ -107,6 +107,10 @@ std::int32_t TProbeGraph::Duration() {
       std::min<std::int64_t>(microseconds / 1000, std::numeric_limits<std::int32_t>::max()));
 }
 
+bool TProbeGraph::DurationIsEstimate() const {
+  return Input_ && Input_->duration_estimation_method == AVFMT_DURATION_FROM_BITRATE;
+}
+
 std::unique_ptr<IMediaGraph> MakeProbeGraph() { return std::make_unique<TProbeGraph>(); }
 
 }  // namespace tarquel::media

@@ -21,6 +21,9 @@ class TProbeGraph final : public IMediaGraph {
   // cannot be opened or none of its streams can be decoded.
   int RenderFile(const std::string& path) override;
   std::int32_t Duration() override;
+  // Whether the rendered file's duration is only guessed from its size and
+  // bitrate (MP3 without a header that counts its frames and the like).
+  bool DurationIsEstimate() const;
 
  private:
   void RequireActive() const;

@@ -40,6 +40,10 @@ class Media : public ::testing::Environment {
     }
     test::WriteFile(Path("partial.avi"), avi);
 
+    // Variable-rate MP3 without the header that counts its frames: its
+    // length can only be guessed from its size.
+    Make("guessed.mp3", "-f lavfi -i anoisesrc=d=3 -c:a libmp3lame -q:a 0 -write_xing 0");
+
     // A colon in a name must not be taken for a protocol.
     fs::copy_file(Path("noaudio.avi"), Path("with:colon.avi"));
 
@@ -101,6 +105,15 @@ TEST(ProbeGraph, RendersAndMeasuresRealFiles) {
     graph.SetActive(false);
     EXPECT_EQ(ProbeDuration(graph, path), c.seconds) << c.name;
     EXPECT_FALSE(graph.Active()) << c.name;
+  }
+}
+
+TEST(ProbeGraph, TellsAGuessedDurationFromAKnownOne) {
+  for (const auto& [name, guessed] : {std::pair{"guessed.mp3", true}, std::pair{"clip15.mp4", false}}) {
+    media::TProbeGraph graph;
+    graph.SetActive(true);
+    graph.RenderFile(Media::Path(name));
+    EXPECT_EQ(graph.DurationIsEstimate(), guessed) << name;
   }
 }
 

@@ -214,6 +214,7 @@ std::string TJobDriver::OutputShortfall() const {
   const double seconds = Host_.OutputSeconds(Params_.OutputFile);
   if (seconds < 0) return "The output file " + Params_.OutputFile + " cannot be read.";
   if (seconds >= asked - 1) return {};
+  if (Host_.SourceLengthIsEstimate && Host_.SourceLengthIsEstimate(CurrentSource_)) return {};
   const std::int64_t start = Job_.StartTime.empty() ? 0 : TimeTextToSeconds(Job_.StartTime);
   const auto done = static_cast<std::int64_t>(seconds);
   return "The source ended at " + SecondsToTimeText(start + done) + ", before the end of the cut at " +

@@ -70,6 +70,9 @@ struct TJobDriverHost {
   // it cannot be read. When set, a file whose encoder reports success is
   // checked: its output must exist and be about as long as the cut.
   std::function<double(const std::string& path)> OutputSeconds{};
+  // Whether a source's length is only an estimate, so that an output
+  // shorter than its cut is no sure sign of a source that ended early.
+  std::function<bool(const std::string& source)> SourceLengthIsEstimate{};
   // When set: told of an output that did not exist before its encoder
   // starts, and again once that file is settled (finished or removed), so
   // that a crash in between can be mended at the next start.

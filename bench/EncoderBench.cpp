@@ -24,6 +24,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -88,7 +89,6 @@ double Number(const std::string& text, const char* pattern) {
 }
 
 bool Make(const fs::path& file, std::vector<std::string> args) {
-  if (fs::exists(file)) return true;
   args.insert(args.begin(), {"ffmpeg", "-v", "error", "-y"});
   args.push_back(file.string());
   if (Start(args).wall >= 0) return true;
@@ -351,8 +351,16 @@ int main(int argc, char** argv) {
     return parts.empty() || std::find(parts.begin(), parts.end(), part) != parts.end();
   };
   const std::string evc = tarquel::platform::ExecutableFolder() + "../Tarquel/evc.exe";
-  const Dir dir{fs::temp_directory_path() / "tarquel-encoder-bench"};
-  fs::create_directories(dir.path);
+  // Each line as soon as it is known, also into a pipe.
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);
+  // A scratch folder of this run's own: sources of a stopped or concurrent
+  // run are never taken for finished ones.
+  std::string scratch = (fs::temp_directory_path() / "tarquel-encoder-bench-XXXXXX").string();
+  if (!::mkdtemp(scratch.data())) {
+    std::perror("cannot make a scratch folder");
+    return 1;
+  }
+  const Dir dir{scratch};
   double load[3] = {};
   getloadavg(load, 3);
   std::printf("evc.exe against ffmpeg on %ld cores, load average %.2f %.2f %.2f\n", sysconf(_SC_NPROCESSORS_ONLN),

@@ -1,5 +1,7 @@
 #include "MainController.h"
 
+#include <limits>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -44,6 +46,24 @@ void ShowSelector(QComboBox* combo, const TSettingSelector& model) {
   combo->clear();
   for (const auto& item : model.Items()) combo->addItem(Local(item));
   combo->setCurrentIndex(model.ItemIndex());
+}
+
+// What the probe tells of a file the batch reads or wrote: its length in
+// seconds (-1 when it cannot be read) and whether that is only a guess.
+struct TProbed {
+  double Seconds = -1;
+  bool Estimate = false;
+};
+
+TProbed Probe(const std::string& path) {
+  media::TProbeGraph probe;
+  try {
+    probe.SetActive(true);
+    probe.RenderFile(path);
+    return {probe.Duration() / 1000.0, probe.DurationIsEstimate()};
+  } catch (const std::exception&) {
+    return {};
+  }
 }
 
 // A started encoder: its runner thread, released (joined) with it.
@@ -206,21 +226,13 @@ void TMainController::InitApplication() {
   windows.EnableMainWindow = [this](bool enabled) { MainForm_->setEnabled(enabled); };
   windows.EndProgram = [this] { Env_.EndProgram(); };
   windows.OutputSeconds = Env_.OutputSeconds ? Env_.OutputSeconds : [](const std::string& path) -> double {
-    const std::unique_ptr<IMediaGraph> probe = media::MakeProbeGraph();
-    const std::int32_t seconds = ProbeDuration(*probe, path);
-    return seconds > 0 ? seconds : -1;
+    const TProbed probed = Probe(path);
+    // A raw AAC or MP3 stream tells its length only by a guess from its
+    // size: no measure for a missing second.
+    if (probed.Estimate) return std::numeric_limits<double>::infinity();
+    return probed.Seconds;
   };
-
-  windows.SourceLengthIsEstimate = [](const std::string& source) {
-    media::TProbeGraph probe;
-    try {
-      probe.SetActive(true);
-      probe.RenderFile(source);
-      return probe.DurationIsEstimate();
-    } catch (const std::exception&) {
-      return false;
-    }
-  };
+  windows.SourceLengthIsEstimate = [](const std::string& source) { return Probe(source).Estimate; };
   windows.OutputStarted = [this](const std::string& output) { Journal_->Started(output); };
   windows.OutputSettled = [this](const std::string& output) { Journal_->Settled(output); };
   Lib_ = std::make_unique<TCommonLib>(Env_.AppPath,

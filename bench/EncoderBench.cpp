@@ -314,6 +314,7 @@ bool LateCut(const std::string& evc, const Dir& dir) {
       "-bt", "768k", "-s", "320x240", "-r", "15", "-aspect", "4:3", "-c:a", "aac", "-b:a", "128k", "-ac", "2",
       "-ar", "44100", "-f", "psp", ffmpegOut};
   std::vector<double> evcTimes, ffmpegTimes, ratios;
+  long evcPeak = 0, ffmpegPeak = 0;
   for (int i = 0; i < 5; ++i) {
     const bool evcFirst = i % 2 == 0;
     const Run a = Start(evcFirst ? evcArgs : ffmpegArgs);
@@ -327,11 +328,15 @@ bool LateCut(const std::string& evc, const Dir& dir) {
     evcTimes.push_back(e.wall);
     ffmpegTimes.push_back(f.wall);
     ratios.push_back(e.wall / f.wall);
+    evcPeak = std::max(evcPeak, e.peakKb);
+    ffmpegPeak = std::max(ffmpegPeak, f.peakKb);
   }
   std::printf("\nLate cut: 10 s at 2:50 of 3 min 720p, 5 pairs (goal: ratio at most 1.5, first frame 5100)\n");
-  std::printf("%-22s %8s %8s %7s %12s %12s\n", "conversion", "evc s", "ffmpeg s", "ratio", "evc first", "ffm first");
-  std::printf("%-22s %8.2f %8.2f %7.3f %12d %12d\n", ".mp4 Normal Quality", Median(evcTimes), Median(ffmpegTimes),
-              Median(ratios), FirstIndex(evcOut, dir), FirstIndex(ffmpegOut, dir));
+  std::printf("%-22s %8s %8s %7s %12s %12s %9s %9s\n", "conversion", "evc s", "ffmpeg s", "ratio", "evc first",
+              "ffm first", "evc MB", "ffmpeg MB");
+  std::printf("%-22s %8.2f %8.2f %7.3f %12d %12d %9.1f %9.1f\n", ".mp4 Normal Quality", Median(evcTimes),
+              Median(ffmpegTimes), Median(ratios), FirstIndex(evcOut, dir), FirstIndex(ffmpegOut, dir),
+              evcPeak / 1024.0, ffmpegPeak / 1024.0);
   return true;
 }
 

@@ -306,12 +306,14 @@ bool LateCut(const std::string& evc, const Dir& dir) {
     return false;
   }
   const std::string evcOut = (dir / "cut-evc.mp4").string(), ffmpegOut = (dir / "cut-ffmpeg.mp4").string();
+  // A 16:9 frame for the 16:9 source: the whole frame is picture on both
+  // sides (no bars), and the band with the index stays at the top.
   const std::vector<std::string> evcArgs = {evc, "-y", "-i", source, "-vcodec", "mpeg4", "-acodec", "aac", "-b",
-                                            "768", "-s", "320x240", "-r", "15", "-aspect", "4:3", "-ab", "128",
+                                            "768", "-s", "320x240", "-r", "15", "-aspect", "16:9", "-ab", "128",
                                             "-ac", "2", "-ar", "44100", "-ss", "00:02:50", "-t", "10", evcOut};
   const std::vector<std::string> ffmpegArgs = {
       "ffmpeg", "-v", "error", "-y", "-ss", "170", "-t", "10", "-i", source, "-c:v", "mpeg4", "-b:v", "768k",
-      "-bt", "768k", "-s", "320x240", "-r", "15", "-aspect", "4:3", "-c:a", "aac", "-b:a", "128k", "-ac", "2",
+      "-bt", "768k", "-s", "320x240", "-r", "15", "-aspect", "16:9", "-c:a", "aac", "-b:a", "128k", "-ac", "2",
       "-ar", "44100", "-f", "psp", ffmpegOut};
   std::vector<double> evcTimes, ffmpegTimes, ratios;
   long evcPeak = 0, ffmpegPeak = 0;
@@ -331,7 +333,7 @@ bool LateCut(const std::string& evc, const Dir& dir) {
     evcPeak = std::max(evcPeak, e.peakKb);
     ffmpegPeak = std::max(ffmpegPeak, f.peakKb);
   }
-  std::printf("\nLate cut: 10 s at 2:50 of 3 min 720p, 5 pairs (goal: ratio at most 1.5, first frame 5100)\n");
+  std::printf("\nLate cut: 10 s at 2:50 of 3 min 720p, 5 pairs (goal: ratio at most 1.5; first frame 5100 at 15/1, 5101 at 15000/1001, whose first slot holds both)\n");
   std::printf("%-22s %8s %8s %7s %12s %12s %9s %9s\n", "conversion", "evc s", "ffmpeg s", "ratio", "evc first",
               "ffm first", "evc MB", "ffmpeg MB");
   std::printf("%-22s %8.2f %8.2f %7.3f %12d %12d %9.1f %9.1f\n", ".mp4 Normal Quality", Median(evcTimes),

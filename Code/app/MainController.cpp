@@ -12,6 +12,7 @@
 #include <QVideoWidget>
 
 #include "AdvanceSystem.h"
+#include "BatchDesktop.h"
 #include "CompanionExports.h"
 #include "CompanionLibrary.h"
 #include "FlashForm.h"
@@ -214,6 +215,7 @@ void TMainController::InitApplication() {
 
   windows.OutputStarted = [this](const std::string& output) { Journal_->Started(output); };
   windows.OutputSettled = [this](const std::string& output) { Journal_->Settled(output); };
+  WireBatchDesktop(windows, *MainForm_, [this]() -> QWidget* { return Converting_.get(); }, {Env_.HoldSleep, Env_.Notify});
   Lib_ = std::make_unique<TCommonLib>(Env_.AppPath,
                                       Env_.Data.Settings.empty() ? TDataFolders::Beside(Env_.AppPath) : Env_.Data,
                                       Env_.Processes, Env_.Services, Env_.Dialogs);

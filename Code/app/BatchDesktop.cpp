@@ -49,8 +49,8 @@ void WireBatchDesktop(TJobDriverHost& host, QWidget& mainWindow, std::function<Q
     }
   };
   host.BatchFinished = [&mainWindow, convertingDialog, notify = services.Notify](int converted, int failed) {
-    // Whoever looks at the program (the main window, or the dialog just
-    // hidden over it) sees the end without being told.
+    // Whoever looks at the program (the main window, or the dialog over it)
+    // sees the end without being told.
     const QWidget* active = QApplication::activeWindow();
     if (active != nullptr && (active == &mainWindow || (convertingDialog && active == convertingDialog()))) return;
     notify(BatchSummary(converted, failed));

@@ -260,8 +260,10 @@ void TJobDriver::EndOfBatch() {
       return;
     }
   }
-  AbortBatch();
+  // Told while the dialog still shows, so that the host sees which window
+  // the user was looking at.
   if (!BatchStopped_ && Job_.DoneCount > 0 && Host_.BatchFinished) Host_.BatchFinished(Job_.DoneCount - failed, failed);
+  AbortBatch();
   // Told once the windows are usable again.
   if (!report.empty() && Host_.ReportError) Host_.ReportError(report);
 }

@@ -83,7 +83,8 @@ struct TJobDriverHost {
   // file runs, and once more, not running, when the batch is over or stopped.
   std::function<void(const TBatchProgressReport& progress)> BatchProgress{};
   // When set: told at the end of a batch that was not stopped (by Stop or
-  // the close box) and did any file, with the files converted and failed.
+  // the close box) and did any file, with the files converted and failed;
+  // before the dialog is hidden.
   std::function<void(int converted, int failed)> BatchFinished{};
   // The progress's clock; the steady clock when empty.
   std::function<std::chrono::steady_clock::time_point()> Now{};

@@ -156,6 +156,8 @@ TFrmMainForm::TFrmMainForm(QWidget* parent)
   pnlCurTime->setStyleSheet(QStringLiteral("background: black; color: #7fd1ff; font: 19px 'Arial';"));
 
   dxTreeSourceFileInfo = Place(new TSourceListView(this), L::kSourceList, "dxTreeSourceFileInfo");
+  // Tab leaves the list for the next control; the arrow keys move in it.
+  dxTreeSourceFileInfo->setTabKeyNavigation(false);
 
   btnOpenFile = Place(new TImageButton(this, Glyph::Text, L::kOpenFile.size(), QStringLiteral("Add Files"),
                                        QStringLiteral("Ctrl + O")), L::kOpenFile, "btnOpenFile");

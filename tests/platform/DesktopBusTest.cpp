@@ -3,9 +3,6 @@
 // (and ends) itself, and with no service at all.
 #include <gtest/gtest.h>
 #include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <systemd/sd-bus.h>
 #include <unistd.h>
 
@@ -18,35 +15,15 @@
 
 #include "DesktopNotifications.h"
 #include "SleepInhibitor.h"
+#include "PrivateBus.h"
 #include "TempDir.h"
-
-extern char** environ;
 
 namespace tarquel {
 namespace {
 
 using namespace std::chrono_literals;
 
-// A private message bus, ended when the test ends.
-struct PrivateBus {
-  PrivateBus() {
-    Address = "unix:path=" + dir.File("bus");
-    std::vector<std::string> argv = {"dbus-daemon", "--session", "--nofork", "--nopidfile", "--address=" + Address};
-    std::vector<char*> raw;
-    for (auto& a : argv) raw.push_back(a.data());
-    raw.push_back(nullptr);
-    if (posix_spawnp(&Pid, raw[0], nullptr, nullptr, raw.data(), environ) != 0) Pid = 0;
-    for (int i = 0; i < 200 && Pid != 0 && !std::filesystem::exists(dir.File("bus")); ++i) std::this_thread::sleep_for(10ms);
-  }
-  ~PrivateBus() {
-    if (Pid == 0) return;
-    kill(Pid, SIGTERM);
-    waitpid(Pid, nullptr, 0);
-  }
-  test::TempDir dir;
-  std::string Address;
-  pid_t Pid = 0;
-};
+using test::PrivateBus;
 
 // A service on the bus, answering on its own thread; it records each call.
 class FakeService {

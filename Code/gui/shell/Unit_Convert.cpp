@@ -192,6 +192,8 @@ TFrmMainForm::TFrmMainForm(QWidget* parent)
   for (std::size_t i = 1; i < std::size(order); ++i) {
     QWidget::setTabOrder(const_cast<QWidget*>(order[i - 1]), const_cast<QWidget*>(order[i]));
   }
+  // The window opens with the list focused, not the first button made.
+  dxTreeSourceFileInfo->setFocus();
   // The check boxes and the link show their focus on the skin.
   connect(qApp, &QApplication::focusChanged, this, [this](QWidget* from, QWidget* to) {
     if (SkinMarksFocusOf(from) || SkinMarksFocusOf(to)) update();
@@ -339,6 +341,29 @@ void TFrmMainForm::paintEvent(QPaintEvent*) {
 
 bool TFrmMainForm::SkinMarksFocusOf(const QWidget* widget) const {
   return widget != nullptr && (widget == chkShutdown || widget == chkShowOutputDirectory || widget == Label3);
+}
+
+void TFrmMainForm::changeEvent(QEvent* event) {
+  QWidget::changeEvent(event);
+  // Disabled during a batch, the window lost its focus; it comes back to
+  // the list rather than to whatever control Qt finds first.
+  const bool regained = event->type() == QEvent::EnabledChange || event->type() == QEvent::ActivationChange;
+  if (regained && isEnabled() && isActiveWindow() &&
+      (QApplication::focusWidget() == nullptr || QApplication::focusWidget()->window() != this)) {
+    dxTreeSourceFileInfo->setFocus(Qt::OtherFocusReason);
+  }
+}
+
+bool TFrmMainForm::focusNextPrevChild(bool next) {
+  // Without a focused control, Tab starts the order at its beginning and
+  // Shift+Tab at its end.
+  const QWidget* focus = QApplication::focusWidget();
+  if (focus == nullptr || focus->window() != this) {
+    QWidget* start = next ? static_cast<QWidget*>(dxTreeSourceFileInfo) : chkShutdown;
+    start->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+    return true;
+  }
+  return QWidget::focusNextPrevChild(next);
 }
 
 void TFrmMainForm::resizeEvent(QResizeEvent* event) {

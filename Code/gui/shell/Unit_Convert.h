@@ -65,6 +65,8 @@ class TFrmMainForm : public QWidget {
  protected:
   void paintEvent(QPaintEvent*) override;
   void resizeEvent(QResizeEvent*) override;
+  void changeEvent(QEvent*) override;
+  bool focusNextPrevChild(bool next) override;
   void showEvent(QShowEvent*) override;
   void closeEvent(QCloseEvent*) override;
   void mousePressEvent(QMouseEvent*) override;

@@ -55,8 +55,7 @@ TEST(Desktop, EveryControlHasAName) {
 
 TEST(Desktop, TabWalksTheControlsWithThePowerOffBoxLastAndKeysClickAFocusedButton) {
   gui::TFrmMainForm f;
-  ShowActive(f);
-  f.dxTreeSourceFileInfo->setFocus();
+  ShowActive(f);  // the list has the focus first
   std::vector<std::string> walked;
   for (int i = 0; i < 23; ++i) {
     walked.push_back(QApplication::focusWidget()->objectName().toStdString());
@@ -68,6 +67,15 @@ TEST(Desktop, TabWalksTheControlsWithThePowerOffBoxLastAndKeysClickAFocusedButto
       "btnStop", "Label3", "btnHomePage", "btnEMail", "btnHelp", "btnAbout", "btnWindowMinimize", "btnWindowClose",
       "chkShutdown", "dxTreeSourceFileInfo"};
   EXPECT_EQ(walked, expected);
+  // After a batch (the window disabled and enabled again) the focus is
+  // back at the start of the order, not at the first button made.
+  f.btnConvert->setFocus(Qt::TabFocusReason);
+  f.setEnabled(false);
+  f.setEnabled(true);
+  EXPECT_EQ(QApplication::focusWidget(), f.dxTreeSourceFileInfo);
+  QApplication::focusWidget()->clearFocus();
+  QTest::keyClick(&f, Qt::Key_Tab);
+  EXPECT_EQ(QApplication::focusWidget(), f.dxTreeSourceFileInfo);
 
   // The focus shows on the button, and Space and Enter click it.
   gui::TImageButton* options = f.btnOptions;

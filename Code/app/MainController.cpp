@@ -13,6 +13,7 @@
 #include <QWindow>
 
 #include "AdvanceSystem.h"
+#include "BatchDesktop.h"
 #include "CompanionExports.h"
 #include "CompanionLibrary.h"
 #include "FlashForm.h"
@@ -235,6 +236,7 @@ void TMainController::InitApplication() {
   windows.SourceLengthIsEstimate = [](const std::string& source) { return Probe(source).Estimate; };
   windows.OutputStarted = [this](const std::string& output) { Journal_->Started(output); };
   windows.OutputSettled = [this](const std::string& output) { Journal_->Settled(output); };
+  WireBatchDesktop(windows, *MainForm_, [this]() -> QWidget* { return Converting_.get(); }, {Env_.HoldSleep, Env_.Notify});
   Lib_ = std::make_unique<TCommonLib>(Env_.AppPath,
                                       Env_.Data.Settings.empty() ? TDataFolders::Beside(Env_.AppPath) : Env_.Data,
                                       Env_.Processes, Env_.Services, Env_.Dialogs);

@@ -66,6 +66,11 @@ struct TMainEnvironment {
   TDataFolders Data{};
   // Files named on the command line, added after start-up as a drop would.
   std::vector<std::string> StartFiles{};
+  // Stand-ins for tests of the hold that keeps the computer awake during a
+  // batch and of the notification at its end; when empty, logind's and the
+  // desktop's.
+  std::function<void(bool hold)> HoldSleep{};
+  std::function<void(const std::string& summary)> Notify{};
 };
 
 class TMainController : public QObject {

@@ -1,6 +1,7 @@
 #include "UnitCustomProc.h"
 
 #include "IniFiles32.h"
+#include "TextFormats.h"
 
 namespace tarquel {
 
@@ -48,6 +49,11 @@ TCustomProc::TCustomProc(TCommonLib& lib, std::string homeFolder, INamePrompt& n
   windows.RowCount = [this] { return SourceList.Count(); };
   windows.RowCheck = [this](int row) { return SourceList.Cell(row, dxtrlchkCheckStatus); };
   windows.RowFileName = [this](int row) { return SourceList.Cell(row, dxtrlSourceFileName); };
+  // The cut as the builder measures it: End Time less Start Time.
+  windows.RowCutSeconds = [this](int row) {
+    return static_cast<double>(TimeTextToSeconds(SourceList.Cell(row, dxtrlSourceFileEndTime))) -
+           TimeTextToSeconds(SourceList.Cell(row, dxtrlSourceFileStartTime));
+  };
   windows.BuildEncoderCommand = [this](const std::string& source) { return BuildEncoderCommand(source); };
   windows.Warn = [this](const std::string& msg) { Lib_.ShowMsgBox(msg, kMsgWarning); };
   windows.ShowOutputDirectory = [this] { return UserSettings.Settings.ShowOutputDirectory; };

@@ -45,9 +45,13 @@ class ShellFixture : public ::testing::Test {
     std::filesystem::create_directories(dir_.File("Config"));
     for (const char* name : names) std::filesystem::copy_file(kProgramDir + name, dir_.Folder() + name);
   }
+  // No test reaches the real logind or notification service.
   app::TMainEnvironment Environment() {
-    return app::TMainEnvironment{dir_.Folder(), dir_.File("home"), kProgramDir + "Tarquel", services_, processes_,
-                                 dialogs_, [this] { ++ends_; }, [] { return false; }};
+    app::TMainEnvironment env{dir_.Folder(), dir_.File("home"), kProgramDir + "Tarquel", services_, processes_,
+                              dialogs_, [this] { ++ends_; }, [] { return false; }};
+    env.HoldSleep = [this](bool hold) { sleepHolds_.push_back(hold); };
+    env.Notify = [this](const std::string& summary) { notifications_.push_back(summary); };
+    return env;
   }
   std::unique_ptr<app::TMainController> Controller() { return Controller(Environment()); }
   std::unique_ptr<app::TMainController> Controller(app::TMainEnvironment env) {
@@ -58,6 +62,8 @@ class ShellFixture : public ::testing::Test {
   NoProcesses processes_;
   RecordedDialogs dialogs_;
   int ends_ = 0;
+  std::vector<bool> sleepHolds_;
+  std::vector<std::string> notifications_;
 };
 
 }  // namespace tarquel::test

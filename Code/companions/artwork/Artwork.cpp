@@ -106,36 +106,57 @@ void DrawGlyph(QPainter& p, Glyph glyph, const QRectF& box, const QString& capti
 
 }  // namespace
 
-QImage DrawSkin() {
+QImage DrawSkin() { return DrawSkin(QSize(layout::kSkinWidth, layout::kSkinHeight)); }
+
+QImage DrawSkin(QSize size) {
   using namespace layout;
-  QImage skin(kSkinWidth, kSkinHeight, QImage::Format_RGB32);
+  size = size.expandedTo(QSize(kSkinWidth, kSkinHeight));
+  const QSize extra = size - QSize(kSkinWidth, kSkinHeight);
+  QImage skin(size, QImage::Format_RGB32);
   skin.fill(kSkinTransparent);
   QPainter p(&skin);
   // The outline: a rounded window, drawn without smoothing so that every
   // pixel is either the skin or the transparent colour.
   QPainterPath outline;
-  outline.addRoundedRect(QRectF(0, 0, kSkinWidth, kSkinHeight), 14, 14);
-  QLinearGradient body(0, 0, 0, kSkinHeight);
+  outline.addRoundedRect(QRectF(0, 0, size.width(), size.height()), 14, 14);
+  QLinearGradient body(0, 0, 0, size.height());
   body.setColorAt(0, QColor(24, 38, 56));
   body.setColorAt(1, QColor(12, 20, 31));
   p.fillPath(outline, body);
 
   p.setRenderHint(QPainter::Antialiasing);
-  QLinearGradient title(0, 0, kSkinWidth, 0);
+  const QRect titleBar = GrownTitleBar(extra);
+  QLinearGradient title(0, 0, titleBar.right() + 3, 0);
   title.setColorAt(0, kAccent);
   title.setColorAt(1, QColor(24, 66, 110));
   QPainterPath bar;
-  bar.addRoundedRect(QRectF(3, 3, kSkinWidth - 6, 38), 11, 11);
+  bar.addRoundedRect(QRectF(titleBar), 11, 11);
   p.fillPath(bar, title);
-  for (const QRect& r : {kPreviewPanel, kSettingsPanel, kListPanel}) Panel(p, r);
+  for (const QRect& r : {kPreviewPanel, GrownSettingsPanel(extra), GrownListPanel(extra)}) Panel(p, r);
   p.setPen(QColor(120, 150, 180));
   p.setFont(UiFont(11));
-  p.drawText(kFooter, Qt::AlignVCenter | Qt::AlignLeft,
+  p.drawText(GrownFooter(extra), Qt::AlignVCenter | Qt::AlignLeft,
              QStringLiteral("Drop media files on the list to add them. Tick the files to convert, then press Convert."));
+  // The size grip: three short diagonals in the corner.
+  const QRect grip = Grown(kSizeGrip, extra, Follow::Move, Follow::Move);
+  p.setPen(QPen(QColor(120, 150, 180), 1.4));
+  for (int i = 1; i <= 3; ++i) {
+    const int d = i * grip.width() / 3;
+    p.drawLine(QPointF(grip.right() - d + 1, grip.bottom()), QPointF(grip.right(), grip.bottom() - d + 1));
+  }
   p.end();
   // The corners stay exactly transparent (smoothing above never reaches them).
-  skin.setPixelColor(0, kSkinHeight - 1, kSkinTransparent);
+  skin.setPixelColor(0, size.height() - 1, kSkinTransparent);
   return skin;
+}
+
+void DrawFocusMark(QPainter& p, const QRect& around) {
+  p.save();
+  p.setRenderHint(QPainter::Antialiasing);
+  p.setBrush(Qt::NoBrush);
+  p.setPen(QPen(QColor(255, 200, 61), 2));
+  p.drawRoundedRect(QRectF(around).adjusted(1, 1, -1, -1), 4, 4);
+  p.restore();
 }
 
 QImage DrawConvertingSkin(QSize size) {

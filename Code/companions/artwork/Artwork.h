@@ -6,6 +6,9 @@
 #include <QImage>
 #include <QString>
 
+class QPainter;
+class QRect;
+
 namespace tarquel::artwork {
 
 // The skin's transparent colour stands in its bottom-left pixel; buttons
@@ -14,6 +17,13 @@ inline const QColor kSkinTransparent{255, 0, 255};
 inline const QColor kButtonTransparent{128, 128, 0};
 
 QImage DrawSkin();
+// The skin grown to `size` (at least the skin's own 686 x 486): the panels
+// follow the places of SkinLayout.h, and a size grip shows in the corner.
+QImage DrawSkin(QSize size);
+
+// The mark around a control that has the keyboard focus, on the skin's
+// dark panels: a bright rounded frame just inside `around`.
+void DrawFocusMark(QPainter& p, const QRect& around);
 
 enum class ButtonState { Normal, Hot, Pressed };
 

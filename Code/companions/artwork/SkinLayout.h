@@ -50,4 +50,30 @@ inline constexpr QRect kConvert{559, 394, 110, 40};
 
 inline constexpr QRect kFooter{16, 452, 654, 24};
 
+// The size grip in the bottom-right corner, inside the rounded outline.
+inline constexpr QRect kSizeGrip{kSkinWidth - 22, kSkinHeight - 22, 14, 14};
+
+// How a place follows the skin when the window grows: along each axis it
+// stays, moves with the far edge, or stretches to it.
+enum class Follow { Stay, Move, Stretch };
+
+inline constexpr QRect Grown(const QRect& place, QSize extra, Follow horizontal, Follow vertical) {
+  const int dx = extra.width() > 0 ? extra.width() : 0;
+  const int dy = extra.height() > 0 ? extra.height() : 0;
+  QRect r = place;
+  if (horizontal == Follow::Move) r.translate(dx, 0);
+  if (horizontal == Follow::Stretch) r.setWidth(r.width() + dx);
+  if (vertical == Follow::Move) r.translate(0, dy);
+  if (vertical == Follow::Stretch) r.setHeight(r.height() + dy);
+  return r;
+}
+
+// The places that follow a grown skin; all others stay. The source list
+// takes the extra room, its buttons keep to its right edge, Convert and the
+// footer to the bottom, the window buttons and the link row to the right.
+inline constexpr QRect GrownTitleBar(QSize extra) { return Grown({3, 3, kSkinWidth - 6, 38}, extra, Follow::Stretch, Follow::Stay); }
+inline constexpr QRect GrownSettingsPanel(QSize extra) { return Grown(kSettingsPanel, extra, Follow::Stretch, Follow::Stay); }
+inline constexpr QRect GrownListPanel(QSize extra) { return Grown(kListPanel, extra, Follow::Stretch, Follow::Stretch); }
+inline constexpr QRect GrownFooter(QSize extra) { return Grown(kFooter, extra, Follow::Stretch, Follow::Move); }
+
 }  // namespace tarquel::artwork::layout

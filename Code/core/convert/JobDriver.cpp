@@ -1,5 +1,6 @@
 #include "JobDriver.h"
 
+#include <algorithm>
 #include <system_error>
 
 #include "ProcessControl.h"
@@ -62,9 +63,13 @@ void TJobDriver::ConvertCheckedFiles() {
   Job_.DoneCount = 0;
   Job_.TotalCount = 0;
   Failures_.clear();
+  BatchStopped_ = false;
   const int rows = Host_.RowCount();
+  double totalSeconds = 0;
   for (int row = 0; row < rows; ++row) {
-    if (Host_.RowCheck(row) == "True") ++Job_.TotalCount;
+    if (Host_.RowCheck(row) != "True") continue;
+    ++Job_.TotalCount;
+    if (Host_.RowCutSeconds) totalSeconds += std::max(0.0, Host_.RowCutSeconds(row));
   }
   if (rows == 0) {
     Host_.Warn("Please add media files you want to convert into the list.");
@@ -74,6 +79,7 @@ void TJobDriver::ConvertCheckedFiles() {
   }
   Job_.DoneCount = 0;
   Job_.RowIndex = 0;
+  Progress_.Start(totalSeconds);
   State_ = State::Encoding;
   NextRow();
 }
@@ -110,6 +116,8 @@ void TJobDriver::NextRow() {
   Host_.ShowConvertingDialog(true);
   Host_.EnableMainWindow(false);
   if (Host_.DialogChanged) Host_.DialogChanged();
+  Progress_.StartFile(Host_.RowCutSeconds ? Host_.RowCutSeconds(Job_.RowIndex) : 0, Now());
+  ReportProgress();
 
   const unsigned long long file = ++File_;
   const std::weak_ptr<bool> alive = Alive_;
@@ -128,9 +136,14 @@ void TJobDriver::NextRow() {
 
 void TJobDriver::Deliver(unsigned long long file, const std::string& chunk) {
   if (file != File_ || State_ == State::Idle) return;
+  // Output still on its way from a file the user stopped changes nothing:
+  // the dialog keeps what the stop left there.
+  if (CurrentStopped_) return;
   if (!chunk.empty()) LastChunk_ = chunk;
   Dialog_.OnEncoderOutput(chunk, Params_, Job_);
   if (Host_.DialogChanged) Host_.DialogChanged();
+  Progress_.FileSecondsDone(Dialog_.ProgressBar1.Position);
+  ReportProgress();
 }
 
 void TJobDriver::RunnerFinished(unsigned long long file) {
@@ -172,6 +185,8 @@ void TJobDriver::PollProcesses(unsigned long long file) {
 }
 
 void TJobDriver::FileDone() {
+  Progress_.FileEnded(Now());
+  ReportProgress();
   ++Job_.DoneCount;
   ++Job_.RowIndex;
   NextRow();
@@ -232,10 +247,13 @@ void TJobDriver::EndOfBatch() {
   State_ = State::Ending;
   for (const TFailedFile& failed : Failures_) Log_.WriteLog("Convert failed: " + failed.Source + " | " + failed.LastLine);
   const std::string report = FailureReport();
+  const int failed = static_cast<int>(Failures_.size());
   Failures_.clear();
   if (!Job_.Stopped) {
     if (Host_.ShowOutputDirectory()) Services_.ExploreFolder(Params_.OutputDir);
     if (Host_.Shutdown()) {
+      Progress_.End();
+      ReportProgress();
       Services_.EnableShutdownPrivilege();
       Services_.PowerOffComputer();
       State_ = State::Idle;
@@ -243,6 +261,9 @@ void TJobDriver::EndOfBatch() {
       return;
     }
   }
+  // Told while the dialog still shows, so that the host sees which window
+  // the user was looking at.
+  if (!BatchStopped_ && Job_.DoneCount > 0 && Host_.BatchFinished) Host_.BatchFinished(Job_.DoneCount - failed, failed);
   AbortBatch();
   // Told once the windows are usable again.
   if (!report.empty() && Host_.ReportError) Host_.ReportError(report);
@@ -256,6 +277,19 @@ void TJobDriver::AbortBatch() {
   Host_.EnableMainWindow(true);
   State_ = State::Idle;
   if (Host_.DialogChanged) Host_.DialogChanged();
+  Progress_.End();
+  ReportProgress();
+}
+
+std::chrono::steady_clock::time_point TJobDriver::Now() const {
+  return Host_.Now ? Host_.Now() : std::chrono::steady_clock::now();
+}
+
+void TJobDriver::ReportProgress() {
+  const TBatchProgressReport progress = Progress_.Report(Now());
+  if (progress == Reported_) return;
+  Reported_ = progress;
+  if (Host_.BatchProgress) Host_.BatchProgress(progress);
 }
 
 void TJobDriver::btnStop1Click() {
@@ -275,6 +309,9 @@ void TJobDriver::FormClose() {
 
 void TJobDriver::StopCurrentFile() {
   CurrentStopped_ = true;
+  BatchStopped_ = true;
+  Progress_.End();
+  ReportProgress();
   Dialog_.Visible = false;
   Host_.ShowConvertingDialog(false);
   Host_.EnableMainWindow(true);

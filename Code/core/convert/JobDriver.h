@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "BatchProgress.h"
 #include "ConvertJob.h"
 #include "ConvertingDialog.h"
 
@@ -78,6 +79,18 @@ struct TJobDriverHost {
   // that a crash in between can be mended at the next start.
   std::function<void(const std::string& output)> OutputStarted{};
   std::function<void(const std::string& output)> OutputSettled{};
+  // When set: the cut of a row in seconds, which the batch's progress
+  // counts; without it the progress stays at 0 %.
+  std::function<double(int row)> RowCutSeconds{};
+  // When set: told how far the batch has got whenever that changes while a
+  // file runs, and once more, not running, when the batch is over or stopped.
+  std::function<void(const TBatchProgressReport& progress)> BatchProgress{};
+  // When set: told at the end of a batch that was not stopped (by Stop or
+  // the close box) and did any file, with the files converted and failed;
+  // before the dialog is hidden.
+  std::function<void(int converted, int failed)> BatchFinished{};
+  // The progress's clock; the steady clock when empty.
+  std::function<std::chrono::steady_clock::time_point()> Now{};
 };
 
 class TJobDriver {
@@ -125,6 +138,9 @@ class TJobDriver {
   std::string FailureReason(int status, int signal) const;
   // The failed files of the batch as one message; empty when none failed.
   std::string FailureReport() const;
+  std::chrono::steady_clock::time_point Now() const;
+  // Tells the host of the batch's progress when it changed.
+  void ReportProgress();
 
   TJobDriverHost Host_;
   const TAppFunc& Log_;
@@ -151,6 +167,10 @@ class TJobDriver {
     std::string LastLine;
   };
   std::vector<TFailedFile> Failures_;
+  // The batch as a whole; whether the user stopped it (Stop or close box).
+  TBatchProgress Progress_;
+  TBatchProgressReport Reported_;
+  bool BatchStopped_ = false;
   // Whether the driver object still exists, for events posted to it.
   std::shared_ptr<bool> Alive_ = std::make_shared<bool>(true);
 };

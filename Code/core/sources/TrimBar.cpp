@@ -64,20 +64,30 @@ void TTrimBar::RefreshTrimBar() {
     if (List_.Cell(row, dxtrlSourceFileName) == Player_.LoadedFile()) continue;
     Player_.StopPlayback();
     BarDuration_ = BarTimeToSeconds(List_.Cell(row, dxtrlSourceFileDuration));
-    const std::int64_t s = BarTimeToSeconds(List_.Cell(row, dxtrlSourceFileStartTime));
-    const std::int64_t e = BarTimeToSeconds(List_.Cell(row, dxtrlSourceFileEndTime));
     BarReady_ = false;
-    // Every listed row lasts at least a second; a row edited into another
-    // shape must still not divide by zero.
-    if (BarDuration_ > 0) {
-      // Small differences are left alone so that the handles do not jitter
-      // by a pixel when the same row is shown again.
-      const std::int64_t left = RoundHalfEven(s * T, BarDuration_) + 1;
-      if (std::abs(left - L_) > 1) L_ = static_cast<int>(left);
-      const std::int64_t right = T2 - RoundHalfEven(e * T2, BarDuration_) + 1;
-      if (std::abs(right - R_) > 2) R_ = static_cast<int>(right);
-    }
+    PlaceHandles(row);
     BarReady_ = true;
+  }
+}
+
+void TTrimBar::PlaceHandles(int row) {
+  const std::int64_t s = BarTimeToSeconds(List_.Cell(row, dxtrlSourceFileStartTime));
+  const std::int64_t e = BarTimeToSeconds(List_.Cell(row, dxtrlSourceFileEndTime));
+  // Every listed row lasts at least a second; a row edited into another
+  // shape must still not divide by zero.
+  if (BarDuration_ <= 0) return;
+  // Small differences are left alone so that the handles do not jitter
+  // by a pixel when the same row is shown again.
+  const std::int64_t left = RoundHalfEven(s * T, BarDuration_) + 1;
+  if (std::abs(left - L_) > 1) L_ = static_cast<int>(left);
+  const std::int64_t right = T2 - RoundHalfEven(e * T2, BarDuration_) + 1;
+  if (std::abs(right - R_) > 2) R_ = static_cast<int>(right);
+}
+
+void TTrimBar::ShowEditedTimes() {
+  for (int row : List_.SelectedRows()) {
+    BarDuration_ = BarTimeToSeconds(List_.Cell(row, dxtrlSourceFileDuration));
+    PlaceHandles(row);
   }
 }
 

@@ -100,9 +100,14 @@ class TTrimBar {
   // An edit in the source list ended: brings Start, End and Cut Time of each
   // selected row back into line with its Duration.
   void dxTreeSourceFileInfoEdited();
+  // Right after such an edit: the handles move to the selected rows' times
+  // (the last row deciding) at once, the player left as it is.
+  void ShowEditedTimes();
 
  private:
   void SeekPlayer(std::int64_t seconds);
+  // The handles to the times of `row`, over the bar's duration.
+  void PlaceHandles(int row);
 
   TSourceList& List_;
   IPreviewPlayback& Player_;

@@ -14,6 +14,7 @@
 #include <QPainter>
 #include <QScreen>
 #include <QMimeData>
+#include <QSizeGrip>
 #include <QWindow>
 
 #include "Artwork.h"
@@ -22,13 +23,25 @@
 #include "SourceListView.h"
 #include "TrimBarPanel.h"
 #include "VideoWindow.h"
+#include "WindowPlacement.h"
 
 namespace tarquel::gui {
 
 namespace L = artwork::layout;
 using artwork::Glyph;
+using L::Follow;
 
 namespace {
+
+// The window is this much taller than its skin; the strip below the skin
+// is outside the window's outline.
+constexpr int kBelowSkin = 519 - L::kSkinHeight;
+
+// Space and Enter act on a focused control as a click does.
+bool IsActivationKey(const QKeyEvent* key) {
+  return (key->key() == Qt::Key_Space || key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
+         (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+}
 
 QLabel* SkinLabel(QWidget* parent, const QString& text, int x, int y, int pixels = 11, bool bold = false) {
   auto* label = new QLabel(text, parent);
@@ -57,11 +70,11 @@ TFrmMainForm::TFrmMainForm(QWidget* parent)
   setObjectName(QStringLiteral("FrmMainForm"));
   setMinimumSize(686, 519);
   resize(686, 519);
-  // The outline is the skin without its transparent colour.
-  setMask(QBitmap::fromImage(artwork::DrawSkin().createMaskFromColor(artwork::kSkinTransparent.rgb(), Qt::MaskInColor)));
   setStyleSheet(QStringLiteral(
       "QComboBox, QLineEdit { background: #0e1a27; color: #e8eef5; border: 1px solid #3e5c7a; border-radius: 3px; "
       "padding: 1px 6px; font: 11px 'Arial'; }"
+      "QComboBox:focus, QLineEdit:focus, QTableView:focus { border: 1px solid #ffc83d; }"
+      "QSizeGrip { background: transparent; }"
       "QComboBox QAbstractItemView { background: #0e1a27; color: #e8eef5; selection-background-color: #2a82cd; }"
       "QTableView { background: #0b141e; alternate-background-color: #101c29; color: #dfe7ef; gridline-color: #24374b; "
       "border: 1px solid #3e5c7a; font: 11px 'Arial'; selection-background-color: #2a82cd; selection-color: white; }"
@@ -71,21 +84,23 @@ TFrmMainForm::TFrmMainForm(QWidget* parent)
 
   lblTitle = Place(SkinLabel(this, QStringLiteral("Application name "), 0, 0, 19, true), L::kTitle, "lblTitle");
   lblTitle->installEventFilter(this);
-  btnWindowMinimize = Place(new TImageButton(this, Glyph::Minimize, L::kMinimize.size()), L::kMinimize, "btnWindowMinimize");
-  btnWindowClose = Place(new TImageButton(this, Glyph::Close, L::kClose.size()), L::kClose, "btnWindowClose");
+  btnWindowMinimize = Place(new TImageButton(this, Glyph::Minimize, L::kMinimize.size(), {}, {}, QStringLiteral("Minimize")),
+                            L::kMinimize, "btnWindowMinimize");
+  btnWindowClose = Place(new TImageButton(this, Glyph::Close, L::kClose.size(), {}, {}, QStringLiteral("Close")), L::kClose,
+                         "btnWindowClose");
   connect(btnWindowMinimize, &QAbstractButton::clicked, this, &QWidget::showMinimized);
   connect(btnWindowClose, &QAbstractButton::clicked, this, &QWidget::close);
 
-  const auto bigButton = [this](Glyph glyph, const QRect& where, const char* name) {
-    auto* button = Place(new TImageButton(this, glyph, where.size()), where, name);
+  const auto bigButton = [this](Glyph glyph, const QRect& where, const char* name, const QString& spoken) {
+    auto* button = Place(new TImageButton(this, glyph, where.size(), {}, {}, spoken), where, name);
     button->setCursor(Qt::PointingHandCursor);
     return button;
   };
-  btnHomePage = bigButton(Glyph::HomePage, L::kHomePage, "btnHomePage");
-  btnEMail = bigButton(Glyph::EMail, L::kEMail, "btnEMail");
-  btnHelp = bigButton(Glyph::Help, L::kHelp, "btnHelp");
-  btnAbout = bigButton(Glyph::About, L::kAbout, "btnAbout");
-  btnUpdate = bigButton(Glyph::Update, L::kUpdate, "btnUpdate");
+  btnHomePage = bigButton(Glyph::HomePage, L::kHomePage, "btnHomePage", QStringLiteral("Home page"));
+  btnEMail = bigButton(Glyph::EMail, L::kEMail, "btnEMail", QStringLiteral("E-mail"));
+  btnHelp = bigButton(Glyph::Help, L::kHelp, "btnHelp", QStringLiteral("Help"));
+  btnAbout = bigButton(Glyph::About, L::kAbout, "btnAbout", QStringLiteral("About"));
+  btnUpdate = bigButton(Glyph::Update, L::kUpdate, "btnUpdate", QStringLiteral("Update"));
   btnUpdate->hide();
 
   lblOutputFileTypeName = SkinLabel(this, QStringLiteral("Output FileType:"), L::kLabelX, L::kOutputFiletype.y() + 4);
@@ -103,7 +118,8 @@ TFrmMainForm::TFrmMainForm(QWidget* parent)
   RzBmpButton1 = Place(new TImageButton(this, Glyph::Text, L::kBrowse.size(), QStringLiteral("Browse"),
                                         QStringLiteral("Ctrl + N")), L::kBrowse, "RzBmpButton1");
   btnSelectOutputFolder = Place(new TImageButton(this, Glyph::Text, L::kSelectOutputFolder.size(), QStringLiteral("..."),
-                                                 QStringLiteral("Ctrl + B")), L::kSelectOutputFolder, "btnSelectOutputFolder");
+                                                 QStringLiteral("Ctrl + B"), QStringLiteral("Select output folder")),
+                                L::kSelectOutputFolder, "btnSelectOutputFolder");
   btnSelectOutputFolder->hide();
 
   chkShutdown = Place(new QCheckBox(this), L::kShutdownBox, "chkShutdown");
@@ -123,19 +139,25 @@ TFrmMainForm::TFrmMainForm(QWidget* parent)
   Label3->setFont(link);
   Label3->adjustSize();
   Label3->setCursor(Qt::PointingHandCursor);
+  Label3->setFocusPolicy(Qt::TabFocus);
   Label3->installEventFilter(this);
 
   // The preview: the video window with its logo, and the trim bar under it.
   DSVideoWindowEx1 = Place(new TVideoWindow(this), L::kVideo, "DSVideoWindowEx1");
   Panel1 = Place(new TTrimBarPanel(this), L::kTrimBar, "Panel1");
-  btnPlay = Place(new TImageButton(this, Glyph::Play, L::kPlay.size(), {}, QStringLiteral("Ctrl + P")), L::kPlay, "btnPlay");
-  btnPause = Place(new TImageButton(this, Glyph::Pause, L::kPause.size(), {}, QStringLiteral("Ctrl + U")), L::kPause, "btnPause");
-  btnStop = Place(new TImageButton(this, Glyph::Stop, L::kStop.size(), {}, QStringLiteral("Ctrl + T")), L::kStop, "btnStop");
+  btnPlay = Place(new TImageButton(this, Glyph::Play, L::kPlay.size(), {}, QStringLiteral("Ctrl + P"), QStringLiteral("Play")),
+                  L::kPlay, "btnPlay");
+  btnPause = Place(new TImageButton(this, Glyph::Pause, L::kPause.size(), {}, QStringLiteral("Ctrl + U"), QStringLiteral("Pause")),
+                   L::kPause, "btnPause");
+  btnStop = Place(new TImageButton(this, Glyph::Stop, L::kStop.size(), {}, QStringLiteral("Ctrl + T"), QStringLiteral("Stop")),
+                  L::kStop, "btnStop");
   pnlCurTime = Place(new QLabel(QStringLiteral("00:00:00"), this), L::kCurTime, "pnlCurTime");
   pnlCurTime->setAlignment(Qt::AlignCenter);
   pnlCurTime->setStyleSheet(QStringLiteral("background: black; color: #7fd1ff; font: 19px 'Arial';"));
 
   dxTreeSourceFileInfo = Place(new TSourceListView(this), L::kSourceList, "dxTreeSourceFileInfo");
+  // Tab leaves the list for the next control; the arrow keys move in it.
+  dxTreeSourceFileInfo->setTabKeyNavigation(false);
 
   btnOpenFile = Place(new TImageButton(this, Glyph::Text, L::kOpenFile.size(), QStringLiteral("Add Files"),
                                        QStringLiteral("Ctrl + O")), L::kOpenFile, "btnOpenFile");
@@ -145,6 +167,37 @@ TFrmMainForm::TFrmMainForm(QWidget* parent)
                                         QStringLiteral("Ctrl + L")), L::kClearFile, "btnClearFile");
   btnConvert = Place(new TImageButton(this, Glyph::Text, L::kConvert.size(), QStringLiteral("Convert"),
                                       QStringLiteral("Ctrl + S")), L::kConvert, "btnConvert");
+
+  SizeGrip = new QSizeGrip(this);
+  SizeGrip->setObjectName(QStringLiteral("SizeGrip"));
+  SizeGrip->setGeometry(L::kSizeGrip);
+
+  // What screen readers call the controls that show no caption of their own.
+  chkShutdown->setAccessibleName(Label1->text());
+  chkShowOutputDirectory->setAccessibleName(Label2->text());
+  cbbOutputFiletype->setAccessibleName(QStringLiteral("Output FileType"));
+  cbbProfile->setAccessibleName(QStringLiteral("Profile Settings"));
+  edtOutputFolder->setAccessibleName(QStringLiteral("Output Folder"));
+  dxTreeSourceFileInfo->setAccessibleName(QStringLiteral("Source files"));
+  Panel1->setAccessibleName(QStringLiteral("Trim bar"));
+  pnlCurTime->setAccessibleName(QStringLiteral("Preview time"));
+
+  // Tab goes through the list and its buttons, the settings, Convert, the
+  // player, the links and the window buttons; the power-off box comes last,
+  // so that nobody ticks it on the way to anything else.
+  const QWidget* const order[] = {dxTreeSourceFileInfo, btnOpenFile, btnRemoveFile, btnClearFile, cbbOutputFiletype,
+                                  cbbProfile, btnOptions, edtOutputFolder, RzBmpButton1, chkShowOutputDirectory,
+                                  btnConvert, btnPlay, btnPause, btnStop, Label3, btnHomePage, btnEMail, btnHelp,
+                                  btnAbout, btnWindowMinimize, btnWindowClose, chkShutdown};
+  for (std::size_t i = 1; i < std::size(order); ++i) {
+    QWidget::setTabOrder(const_cast<QWidget*>(order[i - 1]), const_cast<QWidget*>(order[i]));
+  }
+  // The window opens with the list focused, not the first button made.
+  dxTreeSourceFileInfo->setFocus();
+  // The check boxes and the link show their focus on the skin.
+  connect(qApp, &QApplication::focusChanged, this, [this](QWidget* from, QWidget* to) {
+    if (SkinMarksFocusOf(from) || SkinMarksFocusOf(to)) update();
+  });
 
   tmrClearMemory.setInterval(1000);
   tmrPaintSP.setInterval(10);
@@ -161,7 +214,12 @@ TFrmMainForm::TFrmMainForm(QWidget* parent)
 
   // Keys are seen before the focused control sees them.
   qApp->installEventFilter(this);
-  if (const QScreen* screen = QGuiApplication::primaryScreen()) move(screen->availableGeometry().center() - rect().center());
+  ApplySkin();
+  // Centred on the desktop, but never with its title off the screen.
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    const QRect available = screen->availableGeometry();
+    setGeometry(PlaceOnScreen(QRect(available.center() - rect().center(), size()), available));
+  }
 }
 
 bool TFrmMainForm::FormKeyDown(int key, Qt::KeyboardModifiers modifiers) {
@@ -224,10 +282,27 @@ bool TFrmMainForm::eventFilter(QObject* watched, QEvent* event) {
           QTimer::singleShot(0, this, [this] { Previewed_ = {}; });
         }
       }
+      if (watched == Label3 && IsActivationKey(key)) {
+        emit Label3Click();
+        return true;
+      }
     }
     return false;
   }
-  if (watched == Label3 && event->type() == QEvent::MouseButtonRelease) emit Label3Click();
+  // The link takes its own clicks: a press on it must not start a window
+  // move, which would keep the release from it.
+  if (watched == Label3 && event->type() == QEvent::MouseButtonPress) {
+    Label3Pressed_ = static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton;
+    return true;
+  }
+  if (watched == Label3 && event->type() == QEvent::MouseButtonRelease) {
+    const auto* mouse = static_cast<QMouseEvent*>(event);
+    const bool clicked =
+        Label3Pressed_ && mouse->button() == Qt::LeftButton && Label3->rect().contains(mouse->position().toPoint());
+    Label3Pressed_ = false;
+    if (clicked) emit Label3Click();
+    return true;
+  }
   if (watched == lblTitle && event->type() == QEvent::MouseButtonPress) {
     StartMove(static_cast<QMouseEvent*>(event));
   }
@@ -255,12 +330,85 @@ void TFrmMainForm::dropEvent(QDropEvent* event) {
 void TFrmMainForm::paintEvent(QPaintEvent*) {
   QPainter p(this);
   p.drawPixmap(0, 0, Skin_);
+  // The focus of a check box (with its caption) or of the link.
+  QWidget* focus = QApplication::focusWidget();
+  if (!SkinMarksFocusOf(focus)) return;
+  QRect around = focus->geometry();
+  if (focus == chkShutdown) around = around.united(Label1->geometry());
+  if (focus == chkShowOutputDirectory) around = around.united(Label2->geometry());
+  artwork::DrawFocusMark(p, around.adjusted(-3, -2, 3, 2));
+}
+
+bool TFrmMainForm::SkinMarksFocusOf(const QWidget* widget) const {
+  return widget != nullptr && (widget == chkShutdown || widget == chkShowOutputDirectory || widget == Label3);
+}
+
+void TFrmMainForm::changeEvent(QEvent* event) {
+  QWidget::changeEvent(event);
+  // Disabled during a batch, the window lost its focus; it comes back to
+  // the list rather than to whatever control Qt finds first.
+  const bool regained = event->type() == QEvent::EnabledChange || event->type() == QEvent::ActivationChange;
+  if (regained && isEnabled() && isActiveWindow() &&
+      (QApplication::focusWidget() == nullptr || QApplication::focusWidget()->window() != this)) {
+    dxTreeSourceFileInfo->setFocus(Qt::OtherFocusReason);
+  }
+}
+
+bool TFrmMainForm::focusNextPrevChild(bool next) {
+  // Without a focused control, Tab starts the order at its beginning and
+  // Shift+Tab at its end.
+  const QWidget* focus = QApplication::focusWidget();
+  if (focus == nullptr || focus->window() != this) {
+    QWidget* start = next ? static_cast<QWidget*>(dxTreeSourceFileInfo) : chkShutdown;
+    start->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+    return true;
+  }
+  return QWidget::focusNextPrevChild(next);
+}
+
+void TFrmMainForm::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  ApplySkin();
+}
+
+void TFrmMainForm::ApplySkin() {
+  const QSize skin(std::max(width(), L::kSkinWidth), std::max(height() - kBelowSkin, L::kSkinHeight));
+  if (skin == SkinSize_) return;
+  SkinSize_ = skin;
+  const QImage picture = artwork::DrawSkin(skin);
+  Skin_ = QPixmap::fromImage(picture);
+  // The outline is the skin without its transparent colour.
+  setMask(QBitmap::fromImage(picture.createMaskFromColor(artwork::kSkinTransparent.rgb(), Qt::MaskInColor)));
+  const QSize extra = skin - QSize(L::kSkinWidth, L::kSkinHeight);
+  const struct {
+    QWidget* widget;
+    QRect place;
+    Follow horizontal, vertical;
+  } following[] = {
+      {btnWindowMinimize, L::kMinimize, Follow::Move, Follow::Stay},
+      {btnWindowClose, L::kClose, Follow::Move, Follow::Stay},
+      {btnHomePage, L::kHomePage, Follow::Move, Follow::Stay},
+      {btnEMail, L::kEMail, Follow::Move, Follow::Stay},
+      {btnHelp, L::kHelp, Follow::Move, Follow::Stay},
+      {btnAbout, L::kAbout, Follow::Move, Follow::Stay},
+      {btnUpdate, L::kUpdate, Follow::Move, Follow::Stay},
+      {dxTreeSourceFileInfo, L::kSourceList, Follow::Stretch, Follow::Stretch},
+      {btnOpenFile, L::kOpenFile, Follow::Move, Follow::Stay},
+      {btnRemoveFile, L::kRemoveFile, Follow::Move, Follow::Stay},
+      {btnClearFile, L::kClearFile, Follow::Move, Follow::Stay},
+      {btnConvert, L::kConvert, Follow::Move, Follow::Move},
+      {SizeGrip, L::kSizeGrip, Follow::Move, Follow::Move},
+  };
+  for (const auto& f : following) f.widget->setGeometry(L::Grown(f.place, extra, f.horizontal, f.vertical));
+  update();
 }
 
 void TFrmMainForm::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
   if (Shown_) return;
   Shown_ = true;
+  // The screen the window opens on may not be the one it was placed for.
+  if (const QScreen* on = screen()) setGeometry(PlaceOnScreen(geometry(), on->availableGeometry()));
   if (OnFirstShow) QTimer::singleShot(0, this, [this] { OnFirstShow(); });
 }
 

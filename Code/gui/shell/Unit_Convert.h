@@ -11,6 +11,7 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QSizeGrip;
 
 namespace tarquel::gui {
 
@@ -42,6 +43,8 @@ class TFrmMainForm : public QWidget {
   TSourceListView* dxTreeSourceFileInfo;
   TImageButton *btnOpenFile, *btnRemoveFile, *btnClearFile, *btnConvert;
   QTimer tmrClearMemory, tmrPaintSP;
+  // The frameless window grows by its bottom-right corner.
+  QSizeGrip* SizeGrip;
 
   // Run once, right after the window first shows.
   std::function<void()> OnFirstShow;
@@ -61,6 +64,9 @@ class TFrmMainForm : public QWidget {
 
  protected:
   void paintEvent(QPaintEvent*) override;
+  void resizeEvent(QResizeEvent*) override;
+  void changeEvent(QEvent*) override;
+  bool focusNextPrevChild(bool next) override;
   void showEvent(QShowEvent*) override;
   void closeEvent(QCloseEvent*) override;
   void mousePressEvent(QMouseEvent*) override;
@@ -72,6 +78,11 @@ class TFrmMainForm : public QWidget {
 
  private:
   void StartMove(QMouseEvent* event);
+  // The skin and the window's outline at the window's size, and the
+  // controls that follow the grown skin.
+  void ApplySkin();
+  // The controls whose focus the skin marks (the check boxes, the link).
+  bool SkinMarksFocusOf(const QWidget* widget) const;
   // Ends a move this window does itself and gives the mouse back.
   void EndMove();
 
@@ -91,6 +102,8 @@ class TFrmMainForm : public QWidget {
   QPoint DragOffset_;
   int QuietPaintTicks_ = 0;
   bool Dragging_ = false;
+  bool Label3Pressed_ = false;  // a click on the link has begun
+  QSize SkinSize_;
 };
 
 }  // namespace tarquel::gui

@@ -30,8 +30,12 @@ TSourceFilesUi::TSourceFilesUi(TFrmMainForm& form, TCustomProc& proc, TServices 
   connect(form.btnClearFile, &QAbstractButton::clicked, this, [&events] { events.btnClearFileClick(); });
   list.OnKeyDown = [&events](bool deleteKey) { events.dxTreeSourceFileInfoKeyDown(deleteKey); };
   list.OnClick = [&proc] { proc.TrimBar.RefreshTrimBar(); };
-  // The end of an edit brings the row's times back into line.
-  auto* times = new TTimeCellDelegate(&list, [&proc] { proc.TrimBar.dxTreeSourceFileInfoEdited(); });
+  // The end of an edit brings the row's times back into line, and the
+  // handles to them.
+  auto* times = new TTimeCellDelegate(&list, [&proc] {
+    proc.TrimBar.dxTreeSourceFileInfoEdited();
+    proc.TrimBar.ShowEditedTimes();
+  });
   list.setItemDelegateForColumn(dxtrlSourceFileStartTime, times);
   list.setItemDelegateForColumn(dxtrlSourceFileEndTime, times);
   list.OnEndDrag = [&events](bool endedOnList) { events.dxTreeSourceFileInfoEndDrag(endedOnList); };

@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QProgressBar>
+#include <QRegularExpression>
 
 #include <atomic>
 #include <filesystem>
@@ -32,6 +33,7 @@ struct TScript {
   bool writesOutput = true;
   bool waitsForRelease = false;  // runs until the test lets it end
   int signal = 0;                // the signal that ended it
+  std::vector<std::string> late{};  // delivered after the release, as a killed encoder's last words
 };
 
 // An encoder on its own thread that delivers the script's chunks, writes a
@@ -49,6 +51,7 @@ class ScriptedRun : public IEncoderRun {
         std::this_thread::sleep_for(std::chrono::milliseconds(30));
       }
       while (script.waitsForRelease && !release) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      for (const std::string& chunk : script.late) onChunk(chunk);
       done();
     });
   }
@@ -271,6 +274,68 @@ TEST_F(ConvertingUi, AQualityPickedOnTheMainWindowIsWhatTheFileGets) {
   EXPECT_EQ(audioBitrate(), "224");
   proc_->Profiles.cbbProfileChange(kFirstCustomProfile);  // the custom profile itself
   EXPECT_EQ(audioBitrate(), "128");
+}
+
+TEST_F(ConvertingUi, TheTitlesShowTheBatchsProgressAndItsEndIsNotifiedOnce) {
+  AddRow("a.avi", "00:01:35");
+  AddRow("b.avi", "00:01:35");
+  AddRow("c.avi", "00:01:35");  // 285 s in all
+  scripts_ = {{{Status(1), Status(40.12), Status(95)}, 0, true, true}, {{Status(1), Status(95)}}, {{Status(1), Status(95)}}};
+  std::vector<QString> dialogTitles, mainTitles;
+  QObject::connect(&Dialog(), &QWidget::windowTitleChanged, [&](const QString& t) { dialogTitles.push_back(t); });
+  QObject::connect(&controller_->MainForm(), &QWidget::windowTitleChanged, [&](const QString& t) { mainTitles.push_back(t); });
+  emit controller_->MainForm().btnConvert->clicked();
+  // The user turns to another window while the batch runs.
+  ASSERT_TRUE(RunUntil([&] { return Dialog().ProgressBar1->value() == 95; }));
+  QWidget elsewhere;
+  elsewhere.show();
+  elsewhere.activateWindow();
+  ASSERT_TRUE(RunUntil([&] { return elsewhere.isActiveWindow(); }));
+  release_ = true;
+  ASSERT_TRUE(RunUntil([&] { return !Driver().Running(); }));
+  const auto seen = [](const std::vector<QString>& titles, const char* pattern) {
+    const QRegularExpression wanted(QString::fromLatin1(pattern));
+    return std::any_of(titles.begin(), titles.end(), [&](const QString& t) { return wanted.match(t).hasMatch(); });
+  };
+  EXPECT_TRUE(seen(dialogTitles, "^Converting - 14% - \\d\\d:\\d\\d:\\d\\d left$"));  // 40 of 285 s
+  EXPECT_TRUE(seen(dialogTitles, "^Converting - 66% - "));
+  EXPECT_TRUE(seen(mainTitles, "^33% - Tarquel 2.0$"));
+  EXPECT_EQ(Dialog().windowTitle(), QStringLiteral("Converting"));
+  EXPECT_EQ(controller_->MainForm().windowTitle(), QStringLiteral("Tarquel 2.0"));
+  EXPECT_EQ(sleepHolds_, (std::vector<bool>{true, false}));
+  EXPECT_EQ(notifications_, std::vector<std::string>{"Tarquel: 3 files converted"});  // the window is not active
+
+  // Nothing to tell a user who is looking at the window (shown here
+  // without the start-up that its first showing runs).
+  controller_->MainForm().OnFirstShow = nullptr;
+  controller_->MainForm().show();
+  controller_->MainForm().activateWindow();
+  ASSERT_TRUE(RunUntil([&] { return controller_->MainForm().isActiveWindow(); }));
+  scripts_ = {{{Status(1)}, 1}};
+  emit controller_->MainForm().btnConvert->clicked();
+  ASSERT_TRUE(RunUntil([&] { return !Driver().Running(); }));
+  EXPECT_EQ(notifications_.size(), 1u);
+}
+
+// A killed encoder's last output arrives after Stop: it must not bring the
+// counter back.
+TEST_F(ConvertingUi, OutputArrivingAfterStopChangesNothing) {
+  AddRow("a.avi", "00:00:10");
+  AddRow("b.avi", "00:00:10");
+  TScript script{{Status(1), Status(3)}, 137, true, true};
+  script.late = {Status(5), Status(8)};
+  scripts_ = {script};
+  emit controller_->MainForm().btnConvert->clicked();
+  ASSERT_TRUE(RunUntil([&] { return Dialog().lblPersent->text() == QStringLiteral("Current: 1 , Total: 2."); }));
+  dialogs_.answer = true;
+  emit Dialog().btnStop->clicked();
+  release_ = true;
+  ASSERT_TRUE(RunUntil([&] { return !Driver().Running(); }));
+  EXPECT_EQ(Dialog().lblPersent->text(), QStringLiteral("Current: 1, Total: ..."));
+  EXPECT_EQ(Dialog().ProgressBar1->value(), 0);
+  EXPECT_EQ(Dialog().windowTitle(), QStringLiteral("Converting"));
+  EXPECT_EQ(sleepHolds_, (std::vector<bool>{true, false}));
+  EXPECT_TRUE(notifications_.empty());  // the user stopped it
 }
 
 }  // namespace

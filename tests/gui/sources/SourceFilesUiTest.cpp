@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QSignalSpy>
+#include <QTest>
 #include <QUrl>
 
 #include "InitFileForm.h"
@@ -21,6 +22,7 @@
 #include "SourceListModel.h"
 #include "SourceListView.h"
 #include "TimeCellDelegate.h"
+#include "TrimBarPanel.h"
 #include "UnitCustomProc.h"
 #include "Unit_Convert.h"
 
@@ -222,6 +224,15 @@ TEST_F(SourceFilesUi, TimeCellsEditInPlaceAndTheEditIsValidated) {
   // Zero leaves the cell empty, and an empty End means the Duration.
   EXPECT_EQ(edit(dxtrlSourceFileStartTime, [](gui::TTimeEdit& e) { e.SetSeconds(0); })[4], "00:00:00");
   EXPECT_EQ(edit(dxtrlSourceFileEndTime, [](gui::TTimeEdit& e) { e.SetSeconds(0); })[5], "00:01:40");
+
+  // The handles follow a typed time as soon as the edit ends.
+  const TTrimBar& bar = controller_->CustomProc()->TrimBar;
+  edit(dxtrlSourceFileStartTime, [](gui::TTimeEdit& e) { e.SetText(QStringLiteral("00:00:50")); });
+  edit(dxtrlSourceFileEndTime, [](gui::TTimeEdit& e) { e.SetText(QStringLiteral("00:01:20")); });
+  EXPECT_EQ(bar.LeftWidth(), 111);   // 50 of 100 s over the 220-pixel track, plus 1
+  EXPECT_EQ(bar.RightWidth(), 45);   // 220 - 80 % of 220, plus 1
+  QTest::qWait(50);  // the bar's repaint tick
+  EXPECT_EQ(Form().Panel1->Splitter1->x(), 111);
 }
 
 }  // namespace

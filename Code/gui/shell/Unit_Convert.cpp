@@ -64,6 +64,8 @@ W* Place(W* widget, const QRect& where, const char* name) {
 
 }  // namespace
 
+TFrmMainForm::~TFrmMainForm() { disconnect(FocusFollower_); }
+
 TFrmMainForm::TFrmMainForm(QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
       Skin_(QPixmap::fromImage(artwork::DrawSkin())) {
@@ -195,7 +197,7 @@ TFrmMainForm::TFrmMainForm(QWidget* parent)
   // The window opens with the list focused, not the first button made.
   dxTreeSourceFileInfo->setFocus();
   // The check boxes and the link show their focus on the skin.
-  connect(qApp, &QApplication::focusChanged, this, [this](QWidget* from, QWidget* to) {
+  FocusFollower_ = connect(qApp, &QApplication::focusChanged, this, [this](QWidget* from, QWidget* to) {
     if (SkinMarksFocusOf(from) || SkinMarksFocusOf(to)) update();
   });
 

@@ -24,6 +24,8 @@ class TFrmMainForm : public QWidget {
   Q_OBJECT
  public:
   explicit TFrmMainForm(QWidget* parent = nullptr);
+  // Stops following the focus before the controls go.
+  ~TFrmMainForm() override;
 
   // The controls, by the names the program gives them.
   QLabel* lblTitle;
@@ -83,6 +85,7 @@ class TFrmMainForm : public QWidget {
   void ApplySkin();
   // The controls whose focus the skin marks (the check boxes, the link).
   bool SkinMarksFocusOf(const QWidget* widget) const;
+  QMetaObject::Connection FocusFollower_;
   // Ends a move this window does itself and gives the mouse back.
   void EndMove();
 

@@ -3,7 +3,7 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 tools/setup.sh
-cmake --preset default >/dev/null
+tools/configure.sh default
 cmake --build --preset default -j"$(nproc)"
 if [[ -x build/Tarquel/Tarquel ]]; then
   exec build/Tarquel/Tarquel "$@"

@@ -5,6 +5,6 @@ set -euo pipefail
 cd "$(dirname "$0")"
 preset=${1:-default}
 tools/setup.sh
-cmake --preset "$preset" >/dev/null
+tools/configure.sh "$preset"
 cmake --build --preset "$preset" -j"$(nproc)"
 ctest --preset "$preset" -j"$(nproc)"

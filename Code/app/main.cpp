@@ -5,9 +5,14 @@
 #include <vector>
 
 #include "Arguments.h"
+#include "DiskSync.h"
+#include "DurableFiles.h"
 #include "TarquelApplication.h"
 
 int main(int argc, char** argv) {
+  // The settings the core writes reach the disk the system's way.
+  tarquel::InstallDiskSync(
+      {.File = tarquel::platform::SyncFileToDisk, .Folder = tarquel::platform::SyncFolderToDisk});
   // Read before the application object exists, which needs a display.
   const tarquel::app::TArguments arguments = tarquel::app::ParseArguments(
       std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc), argc > 0 ? argv[0] : "tarquel");

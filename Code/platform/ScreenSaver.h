@@ -3,7 +3,6 @@
 // service nothing happens. The hold ends with Hold(false) or with the object.
 #pragma once
 
-#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -24,11 +23,12 @@ class TScreenSaverInhibitor {
   bool Held() const { return Held_; }
 
  private:
+  // The connection to the service and the hold it granted, where the
+  // system has such a service.
   struct Bus;
   std::string ApplicationName_;
   std::string BusAddress_;
   std::unique_ptr<Bus> Bus_;
-  std::uint32_t Cookie_ = 0;
   bool Held_ = false;
   bool Unavailable_ = false;
 };

@@ -1,5 +1,7 @@
 #include <systemd/sd-bus.h>
 
+#include <cstdint>
+
 #include "ScreenSaver.h"
 
 namespace tarquel::platform {
@@ -17,6 +19,7 @@ constexpr std::uint64_t kCallTimeoutUs = 1'000'000;
 // holds of a client that leaves the bus.
 struct TScreenSaverInhibitor::Bus {
   sd_bus* Handle = nullptr;
+  std::uint32_t Cookie = 0;  // the hold in force
   ~Bus() { sd_bus_flush_close_unref(Handle); }
 };
 
@@ -31,12 +34,12 @@ void TScreenSaverInhibitor::Hold(bool hold) {
     if (Bus_) {
       sd_bus_message* call = nullptr;
       if (sd_bus_message_new_method_call(Bus_->Handle, &call, kService, kPath, kService, "UnInhibit") >= 0 &&
-          sd_bus_message_append(call, "u", Cookie_) >= 0) {
+          sd_bus_message_append(call, "u", Bus_->Cookie) >= 0) {
         sd_bus_call(Bus_->Handle, call, kCallTimeoutUs, nullptr, nullptr);
       }
       sd_bus_message_unref(call);
+      Bus_->Cookie = 0;
     }
-    Cookie_ = 0;
     Held_ = false;
     return;
   }
@@ -66,7 +69,7 @@ void TScreenSaverInhibitor::Hold(bool hold) {
       sd_bus_message_append(call, "ss", ApplicationName_.c_str(), "Playing video") >= 0 &&
       sd_bus_call(Bus_->Handle, call, kCallTimeoutUs, nullptr, &reply) >= 0 &&
       sd_bus_message_read(reply, "u", &cookie) >= 0) {
-    Cookie_ = cookie;
+    Bus_->Cookie = cookie;
     Held_ = true;
   } else {
     // The service is not there (or refused): do not ask again on every play.

@@ -3,27 +3,23 @@
 #include "ScreenSaver.h"
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <systemd/sd-bus.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
-#include <filesystem>
 #include <mutex>
 #include <thread>
 #include <vector>
 
+#include "PrivateBus.h"
 #include "TempDir.h"
-
-extern char** environ;
 
 namespace tarquel {
 namespace {
 
 using namespace std::chrono_literals;
+
+using test::PrivateBus;
 
 // The screen saver's side: grants holds with cookies 0, 1, ... and records
 // the calls.
@@ -83,27 +79,6 @@ class FakeScreenSaver {
   std::mutex Mutex_;
   std::vector<std::string> Calls_;
   std::uint32_t NextCookie_ = 0;
-};
-
-// A private message bus, ended when the test ends.
-struct PrivateBus {
-  PrivateBus() {
-    Address = "unix:path=" + dir.File("bus");
-    std::vector<std::string> argv = {"dbus-daemon", "--session", "--nofork", "--nopidfile", "--address=" + Address};
-    std::vector<char*> raw;
-    for (auto& a : argv) raw.push_back(a.data());
-    raw.push_back(nullptr);
-    if (posix_spawnp(&Pid, raw[0], nullptr, nullptr, raw.data(), environ) != 0) Pid = 0;
-    for (int i = 0; i < 200 && Pid != 0 && !std::filesystem::exists(dir.File("bus")); ++i) std::this_thread::sleep_for(10ms);
-  }
-  ~PrivateBus() {
-    if (Pid == 0) return;
-    kill(Pid, SIGTERM);
-    waitpid(Pid, nullptr, 0);
-  }
-  test::TempDir dir;
-  std::string Address;
-  pid_t Pid = 0;
 };
 
 TEST(ScreenSaver, HoldsAndReleasesThroughTheService) {

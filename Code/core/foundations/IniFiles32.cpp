@@ -1,8 +1,5 @@
 #include "IniFiles32.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
@@ -13,6 +10,7 @@
 #include <random>
 #include <stdexcept>
 
+#include "DiskSync.h"
 #include "Errors.h"
 #include "TextFormats.h"
 
@@ -84,14 +82,6 @@ bool IsTemporaryName(std::string_view name) {
   if (name.size() < kTemporaryDigits + 2 || name[name.size() - kTemporaryDigits - 1] != '.') return false;
   const auto digits = name.substr(name.size() - kTemporaryDigits);
   return digits.find_first_not_of("0123456789abcdef") == std::string_view::npos;
-}
-
-// Forces a folder's entries to the disk; false when that failed.
-bool SyncFolder(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return false;
-  const bool ok = ::fsync(fd) == 0;
-  return ::close(fd) == 0 && ok;
 }
 
 std::string FolderOf(const std::string& fileName) {
@@ -241,7 +231,7 @@ void TIniFile32::UpdateFile() const {
     const int error = errno;
     ok = std::fflush(file.get()) == 0 && ok;
     // On the disk before the rename, so a crash never leaves an empty file.
-    ok = ok && ::fsync(::fileno(file.get())) == 0;
+    ok = ok && PutFileOnDisk(file.get());
     if (std::fclose(file.release()) != 0) ok = false;
     if (!ok) {
       std::remove(temporary.c_str());
@@ -257,7 +247,7 @@ void TIniFile32::UpdateFile() const {
     fail(ec.message());
   }
   // The rename itself lasts once the folder is on the disk too.
-  SyncFolder(FolderOf(FileName_));
+  PutFolderOnDisk(FolderOf(FileName_));
 }
 
 int TIniFile32::RemoveStaleTemporaryFiles(const std::string& folder, std::chrono::seconds minimumAge) {

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 
+#include "DiskSync.h"
 #include "Errors.h"
 #include "TempDir.h"
 
@@ -255,6 +256,40 @@ TEST_F(IniFile, StaleTemporaryFilesOfTheStoreAreRemovedAndNothingElse) {
   // A finished write leaves no temporary file of its own.
   TIniFile32(dir_.File("UserSettings.ini")).WriteString("A", "k", "v");
   EXPECT_EQ(TIniFile32::RemoveStaleTemporaryFiles(dir_.Folder(), std::chrono::seconds(0)), 1);  // `fresh`
+}
+
+TEST_F(IniFile, WritesReachTheDiskThroughTheInstalledSync) {
+  static Lines calls;
+  static bool fileReachesTheDisk;
+  const struct Uninstall {
+    ~Uninstall() { InstallDiskSync({}); }
+  } uninstall;
+  InstallDiskSync({.File =
+                       [](std::FILE*) {
+                         calls.push_back("file");
+                         return fileReachesTheDisk;
+                       },
+                   .Folder =
+                       [](const std::string& folder) {
+                         calls.push_back("folder " + folder);
+                         return true;
+                       }});
+  const std::string path = Path("[A]\r\nk=old\r\n");
+
+  // The file's contents first, then the folder it was renamed into.
+  calls.clear();
+  fileReachesTheDisk = true;
+  TIniFile32(path).WriteString("A", "k", "new");
+  EXPECT_EQ(calls, (Lines{"file", "folder " + dir_.Path().string()}));
+  EXPECT_EQ(ReadFile(path), "[A]\r\nk=new\r\n");
+
+  // Contents that cannot be put on the disk never replace the file.
+  calls.clear();
+  fileReachesTheDisk = false;
+  EXPECT_THROW(TIniFile32(path).WriteString("A", "k", "newer"), FileCreateError);
+  EXPECT_EQ(calls, Lines{"file"});
+  EXPECT_EQ(ReadFile(path), "[A]\r\nk=new\r\n");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.Path()), {}), 1);
 }
 
 TEST_F(IniFile, AnExistingFileThatCannotBeReadFailsToOpen) {

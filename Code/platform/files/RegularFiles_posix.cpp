@@ -1,7 +1,4 @@
-// Opening media files safely: a FIFO, device or folder with a media name
-// must never block or be written through, and an output path that is a
-// symbolic link is never followed.
-#pragma once
+#include "RegularFiles.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,14 +6,10 @@
 
 #include <cerrno>
 #include <cstring>
-#include <string>
 
-namespace tarquel::media {
+namespace tarquel::platform {
 
-// The empty text when `path` is a regular file this process can read;
-// otherwise one line saying why not. Opened without waiting, so a FIFO
-// without a writer (or a device) never blocks the caller.
-inline std::string RegularFileProblem(const std::string& path) {
+std::string RegularFileProblem(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) return "cannot open " + path + ": " + std::strerror(errno);
   struct stat st {};
@@ -25,11 +18,7 @@ inline std::string RegularFileProblem(const std::string& path) {
   return regular ? std::string() : path + " is not a regular file";
 }
 
-// Opens an output file for writing: created when missing, emptied when it
-// exists and `replace` holds, refused when it exists otherwise. A symbolic
-// link at `path`, and anything but a regular file, is refused too. Returns
-// the descriptor, or -1 with `error` set to one line.
-inline int OpenOutputFile(const std::string& path, bool replace, std::string& error) {
+int OpenOutputFile(const std::string& path, bool replace, std::string& error) {
   const int flags = O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (replace ? 0 : O_EXCL);
   const int fd = ::open(path.c_str(), flags, 0666);
   if (fd < 0) {
@@ -52,4 +41,4 @@ inline int OpenOutputFile(const std::string& path, bool replace, std::string& er
   return fd;
 }
 
-}  // namespace tarquel::media
+}  // namespace tarquel::platform

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "AdvanceSystem.h"
+#include "DriverDoubles.h"
 #include "Errors.h"
 #include "ProgramFolder.h"
 #include "ServiceDoubles.h"
@@ -65,10 +66,12 @@ int main(int argc, char** argv) {
   test::RecordingServices services;
   TPrintedDialogs dialogs;
   TNoPreview player;
+  test::EventLoop loop;
+  test::RecordingDriverHost host(loop);
   const char* home = std::getenv("HOME");
   try {
     TCommonLib lib(program, data, processes, services, dialogs);
-    TCustomProc proc(lib, home ? home : "/", dialogs, dialogs, TJobDriverHost{}, player);
+    TCustomProc proc(lib, home ? home : "/", dialogs, dialogs, host, player);
     proc.Profiles.FillAllSelectors();
     proc.Profiles.ApplyProfile();
     if (!outDir.empty()) proc.UserSettings.Settings.OutDir = outDir;

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 
+#include "DriverDoubles.h"
 #include "ServiceDoubles.h"
 #include "SettingsFixture.h"
 #include "SourceDoubles.h"
@@ -24,7 +25,9 @@ TEST_F(CustomProc, StartUpSettingsAndARowGiveTheCommandLine) {
   test::RecordingServices services;
   TCommonLib lib(dir.Folder(), processes, services, dialogs);
   test::FakePlayback player;
-  TCustomProc proc(lib, Home(), dialogs, dialogs, TJobDriverHost{}, player);
+  test::EventLoop loop;
+  test::RecordingDriverHost host(loop);
+  TCustomProc proc(lib, Home(), dialogs, dialogs, host, player);
   EXPECT_FALSE(std::filesystem::exists(stale)) << "start-up clears what a crash left";
   proc.Profiles.FillAllSelectors();
   proc.Profiles.ApplyProfile();

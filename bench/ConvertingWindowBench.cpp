@@ -110,7 +110,7 @@ int main(int argc, char** argv) {
   for (int i = 0; i < kFiles; ++i) {
     const std::string clip = app + "clip" + std::to_string(i) + ".mp4";
     fs::create_hard_link(app + "seed.mp4", clip);
-    proc.SourceList.Append({"True", clip, "1 KB", "00:00:03", "00:00:00", "00:00:03", "00:00:03"});
+    proc.SourceList.Append(NewSourceRow(clip, 1024, 3));
   }
 
   // A 10 ms timer's lateness while the batch runs.

@@ -71,14 +71,9 @@ int main() {
   TConvertingModel dialog;
   test::EventLoop loop;
   std::vector<std::string> commands;
-  TCommandBuilder builder(TBuildEnvironment{
-      app, log, files,
-      [&] {
-        std::vector<TSourceTimes> rows;
-        for (const auto& c : clips) rows.push_back({c, "00:00:00", "00:00:02"});
-        return rows;
-      },
-      nullptr, [&]() -> const TConvertSettings& { return settings; }, [&] { return app + "out"; }});
+  TCommandBuilder builder(TBuildEnvironment{app, log, files, nullptr,
+                                            [&]() -> const TConvertSettings& { return settings; },
+                                            [&] { return app + "out"; }});
   auto processes = platform::CreateDescendantProcessTable();  // only its own encoders
   test::RecordingServices services;
 
@@ -94,16 +89,14 @@ int main() {
   struct Work : test::ListWork {
     Work(TCommandBuilder& builder, TConvertParameterStruct& params, TJobState& job, std::vector<std::string>& commands)
         : ListWork(builder, params, job), Commands(commands) {}
-    std::string BuildEncoderCommand(const std::string& source) override {
-      Commands.push_back(ListWork::BuildEncoderCommand(source));
+    std::string BuildEncoderCommand(const TSourceRow& row) override {
+      Commands.push_back(ListWork::BuildEncoderCommand(row));
       return Commands.back();
     }
     std::vector<std::string>& Commands;
   } work(builder, params, job, commands);
   work.showOutputDirectory = false;
-  for (const auto& clip : clips) {
-    work.List.Append({"True", clip, "0 B", "00:00:02", "00:00:00", "00:00:02", "00:00:02"});
-  }
+  for (const auto& clip : clips) work.List.Append(NewSourceRow(clip, 0, 2));
   TJobDriver driver(host, work, log, *processes, services, params, job, dialog);
 
   std::vector<double> byDriver, byHand;

@@ -11,14 +11,6 @@ TBuildEnvironment BuildEnvironment(TCommonLib& lib, TCustomProc& proc) {
       lib.AppPath,
       lib.AppFunc,
       lib.FileFunc,
-      [&proc] {
-        std::vector<TSourceTimes> rows;
-        for (int i = 0; i < proc.SourceList.Count(); ++i) {
-          rows.push_back({proc.SourceList.Cell(i, dxtrlSourceFileName), proc.SourceList.Cell(i, dxtrlSourceFileStartTime),
-                          proc.SourceList.Cell(i, dxtrlSourceFileEndTime)});
-        }
-        return rows;
-      },
       // Only a custom profile picked on the main window is applied again: a
       // quality preset picked there is what the file gets.
       [&proc] {
@@ -50,8 +42,8 @@ TCustomProc::TCustomProc(TCommonLib& lib, std::string homeFolder, INamePrompt& n
                                          lib.ConvertParameter, Job, Converting);
 }
 
-std::string TCustomProc::BuildEncoderCommand(const std::string& source) {
-  return Builder_.BuildEncoderCommand(source, Lib_.ConvertParameter, Job);
+std::string TCustomProc::BuildEncoderCommand(const TSourceRow& row) {
+  return Builder_.BuildEncoderCommand(row, Lib_.ConvertParameter, Job);
 }
 
 void TCustomProc::btnConvertClick() {

@@ -43,8 +43,8 @@ class TCustomProc final : private IBatchWork {
   TConvertingModel Converting;
   TJobState Job;
 
-  // The command line for the row whose File Name is `source`.
-  std::string BuildEncoderCommand(const std::string& source) override;
+  // The command line for a row of the source list.
+  std::string BuildEncoderCommand(const TSourceRow& row) override;
   // Convert (button or Ctrl+S): the batch over the checked rows.
   void btnConvertClick();
   TJobDriver& Driver() { return *Driver_; }

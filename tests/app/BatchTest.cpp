@@ -54,7 +54,9 @@ double Seconds(const std::string& path) {
 }
 
 struct Row {
-  std::string check, path, start, end;
+  bool checked;
+  std::string path;
+  std::int64_t start, end;
 };
 
 class Batch : public ::testing::Test {
@@ -98,7 +100,12 @@ class Batch : public ::testing::Test {
   }
   void SetRows(const std::vector<Row>& rows) {
     work_.List.Clear();
-    for (const Row& r : rows) work_.List.Append({r.check, r.path, "0 B", r.end, r.start, r.end, r.end});
+    for (const Row& r : rows) {
+      TSourceRow row = NewSourceRow(r.path, 0, r.end);
+      row.Checked = r.checked;
+      row.Start = r.start;
+      work_.List.Append(row);
+    }
   }
 
   std::vector<std::string> LogLines() const {
@@ -118,17 +125,8 @@ class Batch : public ::testing::Test {
   TConvertParameterStruct params_;
   TJobState job_;
   TConvertingModel dialog_;
-  TCommandBuilder builder_{TBuildEnvironment{App(), log_, files_,
-                                             [this] {
-                                               std::vector<TSourceTimes> times;
-                                               for (int i = 0; i < work_.List.Count(); ++i) {
-                                                 times.push_back({work_.List.Cell(i, dxtrlSourceFileName),
-                                                                  work_.List.Cell(i, dxtrlSourceFileStartTime),
-                                                                  work_.List.Cell(i, dxtrlSourceFileEndTime)});
-                                               }
-                                               return times;
-                                             },
-                                             nullptr, [this]() -> const TConvertSettings& { return settings_; },
+  TCommandBuilder builder_{TBuildEnvironment{App(), log_, files_, nullptr,
+                                             [this]() -> const TConvertSettings& { return settings_; },
                                              [this] { return Out(); }}};
   // Only this test's own encoders are looked up and ended.
   std::unique_ptr<IProcessTable> processes_ = platform::CreateDescendantProcessTable();
@@ -148,10 +146,10 @@ class Batch : public ::testing::Test {
 test::TempDir* Batch::media_ = nullptr;
 
 TEST_F(Batch, ConvertsTheCheckedRowsAndCountsTheOneThatCannotStart) {
-  SetRows({{"True", Media("a.mp4"), "00:00:00", "00:00:02"},
-           {"False", Media("long.mp4"), "00:00:00", "00:00:40"},
-           {"True", Media("c.rm"), "00:00:00", "00:00:01"},  // no revc.exe here
-           {"True", Media("b b.mp4"), "00:00:01", "00:00:02"}});
+  SetRows({{true, Media("a.mp4"), 0, 2},
+           {false, Media("long.mp4"), 0, 40},
+           {true, Media("c.rm"), 0, 1},  // no revc.exe here
+           {true, Media("b b.mp4"), 1, 2}});
   auto driver = Driver();
   driver->ConvertCheckedFiles();
   EXPECT_FALSE(host_.mainEnabled);
@@ -177,9 +175,9 @@ TEST_F(Batch, ConvertsTheCheckedRowsAndCountsTheOneThatCannotStart) {
 }
 
 TEST_F(Batch, StopEndsTheEncoderSkipsTheEndActionsAndTheNextBatchRunsThem) {
-  SetRows({{"True", Media("a.mp4"), "00:00:00", "00:00:02"},
-           {"True", Media("long.mp4"), "00:00:00", "00:00:40"},
-           {"True", Media("b b.mp4"), "00:00:00", "00:00:02"}});
+  SetRows({{true, Media("a.mp4"), 0, 2},
+           {true, Media("long.mp4"), 0, 40},
+           {true, Media("b b.mp4"), 0, 2}});
   auto driver = Driver();
   driver->ConvertCheckedFiles();
   // Stop once the second file's encoder has reported.
@@ -198,7 +196,7 @@ TEST_F(Batch, StopEndsTheEncoderSkipsTheEndActionsAndTheNextBatchRunsThem) {
   EXPECT_FALSE(job_.Stopped);
 
   // The next batch runs the end-of-batch actions again, power-off included.
-  SetRows({{"True", Media("b b.mp4"), "00:00:00", "00:00:01"}});
+  SetRows({{true, Media("b b.mp4"), 0, 1}});
   work_.shutdown = true;
   driver->ConvertCheckedFiles();
   ASSERT_TRUE(loop_.RunUntil([&] { return !driver->Running(); }));
@@ -209,7 +207,7 @@ TEST_F(Batch, StopEndsTheEncoderSkipsTheEndActionsAndTheNextBatchRunsThem) {
 }
 
 TEST_F(Batch, AFileWhoseOutputFolderIsRemovedWhileItIsWrittenIsReported) {
-  SetRows({{"True", Media("long.mp4"), "00:00:00", "00:00:40"}, {"True", Media("a.mp4"), "00:00:00", "00:00:02"}});
+  SetRows({{true, Media("long.mp4"), 0, 40}, {true, Media("a.mp4"), 0, 2}});
   auto driver = Driver();
   driver->ConvertCheckedFiles();
   ASSERT_TRUE(loop_.RunUntil([&] { return job_.RowIndex == 0 && job_.RefreshCount >= 1; }));
@@ -225,7 +223,7 @@ TEST_F(Batch, AFileWhoseOutputFolderIsRemovedWhileItIsWrittenIsReported) {
 TEST_F(Batch, ANameThatIsNotUtf8ConvertsLikeAnyOther) {
   const std::string source = dir_.File("caf\xe9 \xff.mp4");
   fs::copy_file(Media("a.mp4"), source);
-  SetRows({{"True", source, "00:00:00", "00:00:02"}});
+  SetRows({{true, source, 0, 2}});
   auto driver = Driver();
   driver->ConvertCheckedFiles();
   ASSERT_TRUE(loop_.RunUntil([&] { return !driver->Running(); }));
@@ -234,9 +232,10 @@ TEST_F(Batch, ANameThatIsNotUtf8ConvertsLikeAnyOther) {
 }
 
 TEST_F(Batch, ABuildThatFailsLeavesTheWindowsUsable) {
-  SetRows({{"True", Media("a.mp4"), "00:00:xx", "00:00:02"}});  // a time that is no number
+  SetRows({{true, Media("a.mp4"), 0, 2}});
+  fs::create_directory(App() + "VideoFile.avs");  // the script cannot be written
   auto driver = Driver();
-  EXPECT_THROW(driver->ConvertCheckedFiles(), InvalidIntegerError);
+  EXPECT_THROW(driver->ConvertCheckedFiles(), FileCreateError);
   EXPECT_FALSE(driver->Running());
   EXPECT_TRUE(host_.mainEnabled);
   EXPECT_FALSE(host_.dialogShown);
@@ -253,11 +252,11 @@ TEST_F(Batch, AnEmptyListOnlyWarns) {
 
 TEST_F(Batch, APathWithBlanksQuotesAndAccentsArrivesWholeAtTheEncoder) {
   // The stand-in encoder of the platform tests echoes its arguments.
-  TBuildEnvironment env{TEST_PROGRAM_DIR, log_, files_, [] { return std::vector<TSourceTimes>{}; }, nullptr,
+  TBuildEnvironment env{TEST_PROGRAM_DIR, log_, files_, nullptr,
                         [this]() -> const TConvertSettings& { return settings_; }, [this] { return Out(); }};
   TCommandBuilder builder(env);
   const std::string source = dir_.Folder() + "My \"odd\" vidéo\\.avi";
-  const std::string command = builder.BuildEncoderCommand(source, params_, job_);
+  const std::string command = builder.BuildEncoderCommand(NewSourceRow(source, 0, 0), params_, job_);
   std::string echoed;
   ASSERT_TRUE(platform::RunEncoderProcess(command, [&](const std::string& chunk) { echoed += chunk; }));
   EXPECT_EQ(echoed.rfind("[-y][-i][" + source + "][-vcodec]", 0), 0u) << echoed;

@@ -78,8 +78,11 @@ int main(int argc, char** argv) {
     std::printf("output %s\n", proc.UserSettings.Settings.OutDir.c_str());
     int failed = 0;
     for (const std::string& file : files) {
-      proc.SourceList.Append({"True", file, "0 B", "00:00:02", "00:00:00", "00:00:01", "00:00:01"});
-      const std::string command = proc.BuildEncoderCommand(file);
+      TSourceRow row = NewSourceRow(file, 0, 2);
+      row.End = 1;
+      row.Cut = 1;
+      proc.SourceList.Append(row);
+      const std::string command = proc.BuildEncoderCommand(row);
       lib.AppFunc.WriteLog(command);
       platform::TAdvanceSystem runner(command, [](const std::string&) {});
       runner.Start();

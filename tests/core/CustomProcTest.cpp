@@ -32,8 +32,10 @@ TEST_F(CustomProc, StartUpSettingsAndARowGiveTheCommandLine) {
   proc.Profiles.FillAllSelectors();
   proc.Profiles.ApplyProfile();
   const std::string source = dir.Folder() + "holiday.avi";
-  proc.SourceList.Append({"True", source, "1 MB", "00:01:45", "00:00:10", "00:01:45", "00:01:35"});
-  EXPECT_EQ(proc.BuildEncoderCommand(source),
+  TSourceRow row = NewSourceRow(source, 1 << 20, 105);
+  row.Start = 10;
+  proc.SourceList.Append(row);
+  EXPECT_EQ(proc.BuildEncoderCommand(proc.SourceList.Row(0)),
             dir.Folder() + "evc.exe -y -i \"" + source +
                 "\" -vcodec mpeg4 -acodec aac -b 768 -s 320x240 -r 15 -aspect 4:3 -ab 128 -vol 200 -ac 2 -ar 44100 "
                 "-ss 00:00:10 -t 95 \"" + Home() + "/Tarquel/holiday.mp4\"");

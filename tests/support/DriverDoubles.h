@@ -61,8 +61,8 @@ class ListWork : public IBatchWork {
       : Builder_(builder), Params_(params), Job_(job) {}
 
   const TSourceList& Sources() const override { return List; }
-  std::string BuildEncoderCommand(const std::string& source) override {
-    return Builder_.BuildEncoderCommand(source, Params_, Job_);
+  std::string BuildEncoderCommand(const TSourceRow& row) override {
+    return Builder_.BuildEncoderCommand(row, Params_, Job_);
   }
   bool ShowOutputDirectory() const override { return showOutputDirectory; }
   bool Shutdown() const override { return shutdown; }

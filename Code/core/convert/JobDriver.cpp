@@ -70,9 +70,9 @@ void TJobDriver::ConvertCheckedFiles() {
   const int rows = list.Count();
   double totalSeconds = 0;
   for (int row = 0; row < rows; ++row) {
-    if (!list.IsChecked(row)) continue;
+    if (!list.Row(row).Checked) continue;
     ++Job_.TotalCount;
-    totalSeconds += std::max(0.0, CutSeconds(row));
+    totalSeconds += std::max(0.0, static_cast<double>(list.Row(row).CutSeconds()));
   }
   if (rows == 0) {
     Host_.Warn("Please add media files you want to convert into the list.");
@@ -89,21 +89,21 @@ void TJobDriver::ConvertCheckedFiles() {
 
 void TJobDriver::NextRow() {
   const TSourceList& list = Work_.Sources();
-  while (Job_.RowIndex < list.Count() && !list.IsChecked(Job_.RowIndex)) ++Job_.RowIndex;
+  while (Job_.RowIndex < list.Count() && !list.Row(Job_.RowIndex).Checked) ++Job_.RowIndex;
   if (Job_.RowIndex >= list.Count()) {
     EndOfBatch();
     return;
   }
   State_ = State::Encoding;
   try {
-    CurrentSource_ = list.Cell(Job_.RowIndex, dxtrlSourceFileName);
+    Current_ = list.Row(Job_.RowIndex);
     Params_.OutputFile.clear();
-    Job_.Command = Work_.BuildEncoderCommand(CurrentSource_);
+    Job_.Command = Work_.BuildEncoderCommand(Current_);
     Log_.WriteLog("parameter: " + Job_.Command);
   } catch (...) {
-    // The batch cannot go on (the script or the log cannot be written, a
-    // time cannot be read): the windows become usable again, and the error
-    // goes on to the general error report.
+    // The batch cannot go on (the script or the log cannot be written):
+    // the windows become usable again, and the error goes on to the
+    // general error report.
     AbortBatch();
     throw;
   }
@@ -120,7 +120,7 @@ void TJobDriver::NextRow() {
   Host_.ShowConvertingDialog(true);
   Host_.EnableMainWindow(false);
   Host_.DialogChanged();
-  Progress_.StartFile(CutSeconds(Job_.RowIndex), Now());
+  Progress_.StartFile(static_cast<double>(Current_.CutSeconds()), Now());
   ReportProgress();
 
   const unsigned long long file = ++File_;
@@ -162,9 +162,9 @@ void TJobDriver::RunnerFinished(unsigned long long file) {
   if (OutputNoted_) Host_.OutputSettled(Params_.OutputFile);
   OutputNoted_ = false;
   if (!shortfall.empty()) {
-    Failures_.push_back({CurrentSource_, shortfall});
+    Failures_.push_back({Current_.Path, shortfall});
   } else if (status != 0 && !CurrentStopped_) {
-    Failures_.push_back({CurrentSource_, FailureReason(status, signal)});
+    Failures_.push_back({Current_.Path, FailureReason(status, signal)});
   }
   State_ = State::WaitingForProcesses;
   PollProcesses(file);
@@ -228,13 +228,13 @@ std::string TJobDriver::OutputShortfall() const {
   }
   // The cut ends within the source (its End Time is at most the source's
   // length), so a sound output is the cut's length, less a second at most.
-  const double asked = NumberFromText(Job_.CutLength);
+  const double asked = static_cast<double>(Current_.CutSeconds());
   if (asked <= 1) return {};
   const double seconds = Host_.OutputSeconds(Params_.OutputFile);
   if (seconds < 0) return "The output file " + Params_.OutputFile + " cannot be read.";
   if (seconds >= asked - 1) return {};
-  if (Host_.SourceLengthIsEstimate(CurrentSource_)) return {};
-  const std::int64_t start = Job_.StartTime.empty() ? 0 : TimeTextToSeconds(Job_.StartTime);
+  if (Host_.SourceLengthIsEstimate(Current_.Path)) return {};
+  const std::int64_t start = Current_.Start.Seconds();
   const auto done = static_cast<std::int64_t>(seconds);
   return "The source ended at " + SecondsToTimeText(start + done) + ", before the end of the cut at " +
          SecondsToTimeText(start + static_cast<std::int64_t>(asked)) + ".";
@@ -286,12 +286,6 @@ void TJobDriver::AbortBatch() {
 }
 
 std::chrono::steady_clock::time_point TJobDriver::Now() const { return Host_.Now(); }
-
-double TJobDriver::CutSeconds(int row) const {
-  const TSourceList& list = Work_.Sources();
-  return static_cast<double>(TimeTextToSeconds(list.Cell(row, dxtrlSourceFileEndTime))) -
-         TimeTextToSeconds(list.Cell(row, dxtrlSourceFileStartTime));
-}
 
 void TJobDriver::ReportProgress() {
   const TBatchProgressReport progress = Progress_.Report(Now());

@@ -41,9 +41,9 @@ class IBatchWork {
  public:
   virtual ~IBatchWork() = default;
   virtual const TSourceList& Sources() const = 0;
-  // Builds the command of a source (filling the parameters and the job's
+  // Builds the command of a row (filling the parameters and the job's
   // StartTime and CutLength).
-  virtual std::string BuildEncoderCommand(const std::string& source) = 0;
+  virtual std::string BuildEncoderCommand(const TSourceRow& row) = 0;
   // Open the output folder when a batch ends; power the computer off then.
   virtual bool ShowOutputDirectory() const = 0;
   virtual bool Shutdown() const = 0;
@@ -149,8 +149,6 @@ class TJobDriver {
   // The failed files of the batch as one message; empty when none failed.
   std::string FailureReport() const;
   std::chrono::steady_clock::time_point Now() const;
-  // The cut of a row in seconds: End Time less Start Time.
-  double CutSeconds(int row) const;
   // Tells the host of the batch's progress when it changed.
   void ReportProgress();
 
@@ -167,9 +165,10 @@ class TJobDriver {
   // Numbers each file, so that late events of an earlier one are ignored.
   unsigned long long File_ = 0;
 
-  // The current file: its source, the newest encoder output, whether the
-  // user stopped it, and what stood at its output path before it started.
-  std::string CurrentSource_;
+  // The current file: its row as it was built, the newest encoder output,
+  // whether the user stopped it, and what stood at its output path before
+  // it started.
+  TSourceRow Current_;
   std::string LastChunk_;
   bool CurrentStopped_ = false;
   bool OutputExisted_ = false;

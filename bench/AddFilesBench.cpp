@@ -122,7 +122,7 @@ int main() {
     start = Clock::now();
     for (int i = 0; i < rows; ++i) {
       std::string path = "/media/some folder/clip_" + std::to_string(i) + ".avi";
-      if (!big.Contains(path)) big.Append({"True", path, "1 KB", "00:00:02", "00:00:00", "00:00:02", "00:00:02"});
+      if (!big.Contains(path)) big.Append(tarquel::NewSourceRow(path, 1024, 2));
     }
     const double spent = MillisecondsSince(start);
     std::printf("%-44d %10.1f %12.3f\n", rows, spent, spent * 1000 / rows);

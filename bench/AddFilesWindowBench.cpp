@@ -17,6 +17,7 @@ extern "C" {
 #include <libavutil/log.h>
 }
 
+#include "DriverDoubles.h"
 #include "ProbeGraph.h"
 #include "QtDialogs.h"
 #include "ServiceDoubles.h"
@@ -52,7 +53,9 @@ double ThroughWindow(const std::string& appPath, const std::vector<std::string>&
   tarquel::gui::TQtDialogs dialogs;
   tarquel::test::FakePlayback player;
   tarquel::TCommonLib lib(appPath, processes, services, dialogs);
-  tarquel::TCustomProc proc(lib, appPath, dialogs, dialogs, {}, player);
+  tarquel::test::EventLoop loop;
+  tarquel::test::RecordingDriverHost host(loop);
+  tarquel::TCustomProc proc(lib, appPath, dialogs, dialogs, host, player);
   tarquel::gui::TFrmMainForm form;
   tarquel::gui::TSourceFilesUi ui(form, proc, {probe, [](const std::string&) {}, nullptr, nullptr});
   form.show();

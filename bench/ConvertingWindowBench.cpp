@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "AdvanceSystem.h"
+#include "DriverDoubles.h"
 #include "ProgramFolder.h"
 #include "QtDialogs.h"
 #include "RunProgram.h"
@@ -69,45 +70,47 @@ int main(int argc, char** argv) {
   gui::TQtDialogs dialogs;
   test::FakePlayback player;
   TCommonLib lib(app, processes, services, dialogs);
-  std::vector<double> chunkMs;
-  gui::TfrmConverting* dialog = nullptr;
-  TJobDriverHost host;
-  host.StartEncoder = [](const std::string& encoder, const std::string& command,
-                         std::function<void(const std::string&)> chunk,
-                         std::function<void()> done) -> std::unique_ptr<IEncoderRun> {
-    return std::make_unique<Run>(encoder, command, std::move(chunk), std::move(done));
+  // The real runner; the work it posts is timed on the GUI thread.
+  struct Host : test::RecordingDriverHost {
+    using RecordingDriverHost::RecordingDriverHost;
+    std::unique_ptr<IEncoderRun> StartEncoder(const std::string& encoder, const std::string& command,
+                                              std::function<void(const std::string&)> chunk,
+                                              std::function<void()> done) override {
+      return std::make_unique<Run>(encoder, command, std::move(chunk), std::move(done));
+    }
+    void PostToGui(std::function<void()> work) override {
+      QMetaObject::invokeMethod(
+          &context,
+          [this, work = std::move(work)] {
+            QElapsedTimer t;
+            t.start();
+            work();
+            chunkMs.push_back(static_cast<double>(t.nsecsElapsed()) / 1e6);
+          },
+          Qt::QueuedConnection);
+    }
+    void After(std::chrono::milliseconds delay, std::function<void()> work) override {
+      QTimer::singleShot(delay, &context, std::move(work));
+    }
+    void ShowConvertingDialog(bool visible) override { visible ? dialog->ShowOver(nullptr) : dialog->hide(); }
+    void DialogChanged() override { dialog->Refresh(); }
+    QObject context;
+    std::vector<double> chunkMs;
+    gui::TfrmConverting* dialog = nullptr;
   };
-  QObject context;
-  host.PostToGui = [&](std::function<void()> work) {
-    QMetaObject::invokeMethod(
-        &context,
-        [&chunkMs, work = std::move(work)] {
-          QElapsedTimer t;
-          t.start();
-          work();
-          chunkMs.push_back(static_cast<double>(t.nsecsElapsed()) / 1e6);
-        },
-        Qt::QueuedConnection);
-  };
-  host.After = [&](std::chrono::milliseconds delay, std::function<void()> work) {
-    QTimer::singleShot(delay, &context, std::move(work));
-  };
-  host.PauseHandlingEvents = [](std::chrono::milliseconds) {};
-  host.Confirm = [](const std::string&) { return false; };
-  host.ShowConvertingDialog = [&](bool visible) { visible ? dialog->ShowOver(nullptr) : dialog->hide(); };
-  host.EnableMainWindow = [](bool) {};
-  host.DialogChanged = [&] { dialog->Refresh(); };
-  host.EndProgram = [] {};
+  test::EventLoop unused;
+  Host host(unused);
+  std::vector<double>& chunkMs = host.chunkMs;
   TCustomProc proc(lib, app, dialogs, dialogs, host, player);
   gui::TfrmConverting converting(proc.Converting);
-  dialog = &converting;
+  host.dialog = &converting;
   proc.Profiles.FillAllSelectors();
   proc.Profiles.ApplyProfile();
   proc.UserSettings.Settings.OutDir = app + "out";
   for (int i = 0; i < kFiles; ++i) {
     const std::string clip = app + "clip" + std::to_string(i) + ".mp4";
     fs::create_hard_link(app + "seed.mp4", clip);
-    proc.SourceList.Append({"True", clip, "1 KB", "00:00:03", "00:00:00", "00:00:03", "00:00:03"});
+    proc.SourceList.Append(NewSourceRow(clip, 1024, 3));
   }
 
   // A 10 ms timer's lateness while the batch runs.

@@ -12,6 +12,7 @@
 
 #include "AdvanceSystem.h"
 #include "CommandBuilder.h"
+#include "DriverDoubles.h"
 #include "EventLoop.h"
 #include "JobDriver.h"
 #include "ProcessTable.h"
@@ -68,43 +69,35 @@ int main() {
   TConvertParameterStruct params;
   TJobState job;
   TConvertingModel dialog;
-  TCommandBuilder builder(TBuildEnvironment{
-      app, log, files,
-      [&] {
-        std::vector<TSourceTimes> rows;
-        for (const auto& c : clips) rows.push_back({c, "00:00:00", "00:00:02"});
-        return rows;
-      },
-      nullptr, [&]() -> const TConvertSettings& { return settings; }, [&] { return app + "out"; }});
-  auto processes = platform::CreateDescendantProcessTable();  // only its own encoders
-  test::RecordingServices services;
   test::EventLoop loop;
   std::vector<std::string> commands;
+  TCommandBuilder builder(TBuildEnvironment{app, log, files, nullptr,
+                                            [&]() -> const TConvertSettings& { return settings; },
+                                            [&] { return app + "out"; }});
+  auto processes = platform::CreateDescendantProcessTable();  // only its own encoders
+  test::RecordingServices services;
 
-  TJobDriverHost host;
-  host.RowCount = [&] { return static_cast<int>(clips.size()); };
-  host.RowCheck = [](int) { return std::string("True"); };
-  host.RowFileName = [&](int i) { return clips[i]; };
-  host.BuildEncoderCommand = [&](const std::string& source) {
-    commands.push_back(builder.BuildEncoderCommand(source, params, job));
-    return commands.back();
-  };
-  host.StartEncoder = [](const std::string& encoder, const std::string& command,
-                         std::function<void(const std::string&)> chunk,
-                         std::function<void()> done) -> std::unique_ptr<IEncoderRun> {
-    return std::make_unique<Run>(encoder, command, std::move(chunk), std::move(done));
-  };
-  host.PostToGui = [&](std::function<void()> work) { loop.Post(std::move(work)); };
-  host.After = [&](std::chrono::milliseconds d, std::function<void()> work) { loop.After(d, std::move(work)); };
-  host.PauseHandlingEvents = [](std::chrono::milliseconds) {};
-  host.Warn = [](const std::string&) {};
-  host.Confirm = [](const std::string&) { return false; };
-  host.ShowConvertingDialog = [](bool) {};
-  host.EnableMainWindow = [](bool) {};
-  host.ShowOutputDirectory = [] { return false; };
-  host.Shutdown = [] { return false; };
-  host.EndProgram = [] {};
-  TJobDriver driver(host, log, *processes, services, params, job, dialog);
+  // The real runner, and every command the driver had built.
+  struct Host : test::RecordingDriverHost {
+    using RecordingDriverHost::RecordingDriverHost;
+    std::unique_ptr<IEncoderRun> StartEncoder(const std::string& encoder, const std::string& command,
+                                              std::function<void(const std::string&)> chunk,
+                                              std::function<void()> done) override {
+      return std::make_unique<Run>(encoder, command, std::move(chunk), std::move(done));
+    }
+  } host(loop);
+  struct Work : test::ListWork {
+    Work(TCommandBuilder& builder, TConvertParameterStruct& params, TJobState& job, std::vector<std::string>& commands)
+        : ListWork(builder, params, job), Commands(commands) {}
+    std::string BuildEncoderCommand(const TSourceRow& row) override {
+      Commands.push_back(ListWork::BuildEncoderCommand(row));
+      return Commands.back();
+    }
+    std::vector<std::string>& Commands;
+  } work(builder, params, job, commands);
+  work.showOutputDirectory = false;
+  for (const auto& clip : clips) work.List.Append(NewSourceRow(clip, 0, 2));
+  TJobDriver driver(host, work, log, *processes, services, params, job, dialog);
 
   std::vector<double> byDriver, byHand;
   for (int round = 0; round < 3; ++round) {

@@ -6,7 +6,6 @@
 #include <memory>
 
 #include "Arguments.h"
-#include "BatchProgress.h"
 #include "DesktopNotifications.h"
 #include "SleepInhibitor.h"
 
@@ -25,36 +24,32 @@ TBatchDesktopServices RealBatchDesktopServices() {
           [notifier](const std::string& summary) { notifier->Notify(summary); }};
 }
 
-void WireBatchDesktop(TJobDriverHost& host, QWidget& mainWindow, std::function<QWidget*()> convertingDialog,
-                      TBatchDesktopServices services) {
-  if (!services.HoldSleep || !services.Notify) {
+TBatchDesktop::TBatchDesktop(QWidget& mainWindow, TBatchDesktopServices services)
+    : MainWindow_(mainWindow), Services_(std::move(services)) {
+  if (!Services_.HoldSleep || !Services_.Notify) {
     TBatchDesktopServices real = RealBatchDesktopServices();
-    if (!services.HoldSleep) services.HoldSleep = std::move(real.HoldSleep);
-    if (!services.Notify) services.Notify = std::move(real.Notify);
+    if (!Services_.HoldSleep) Services_.HoldSleep = std::move(real.HoldSleep);
+    if (!Services_.Notify) Services_.Notify = std::move(real.Notify);
   }
-  // The main window's own caption, kept while the batch's progress shows in it.
-  auto plainCaption = std::make_shared<QString>();
-  auto running = std::make_shared<bool>(false);
-  host.BatchProgress = [&mainWindow, convertingDialog, plainCaption, running,
-                        hold = services.HoldSleep](const TBatchProgressReport& progress) {
-    if (progress.Running != *running) {
-      *running = progress.Running;
-      if (progress.Running) *plainCaption = mainWindow.windowTitle();
-      hold(progress.Running);
-    }
-    const std::string plain = plainCaption->toLocal8Bit().toStdString();
-    mainWindow.setWindowTitle(Local(MainWindowCaption(progress, plain)));
-    if (QWidget* dialog = convertingDialog ? convertingDialog() : nullptr) {
-      dialog->setWindowTitle(Local(ConvertingCaption(progress)));
-    }
-  };
-  host.BatchFinished = [&mainWindow, convertingDialog, notify = services.Notify](int converted, int failed) {
-    // Whoever looks at the program (the main window, or the dialog over it)
-    // sees the end without being told.
-    const QWidget* active = QApplication::activeWindow();
-    if (active != nullptr && (active == &mainWindow || (convertingDialog && active == convertingDialog()))) return;
-    notify(BatchSummary(converted, failed));
-  };
+}
+
+void TBatchDesktop::Progress(const TBatchProgressReport& progress) {
+  if (progress.Running != Running_) {
+    Running_ = progress.Running;
+    if (progress.Running) PlainCaption_ = MainWindow_.windowTitle();
+    Services_.HoldSleep(progress.Running);
+  }
+  const std::string plain = PlainCaption_.toLocal8Bit().toStdString();
+  MainWindow_.setWindowTitle(Local(MainWindowCaption(progress, plain)));
+  if (Dialog_) Dialog_->setWindowTitle(Local(ConvertingCaption(progress)));
+}
+
+void TBatchDesktop::Finished(int converted, int failed) {
+  // Whoever looks at the program (the main window, or the dialog over it)
+  // sees the end without being told.
+  const QWidget* active = QApplication::activeWindow();
+  if (active != nullptr && (active == &MainWindow_ || (Dialog_ && active == Dialog_))) return;
+  Services_.Notify(BatchSummary(converted, failed));
 }
 
 }  // namespace tarquel::app

@@ -7,7 +7,9 @@
 #include <functional>
 #include <string>
 
-#include "JobDriver.h"
+#include <QString>
+
+#include "BatchProgress.h"
 
 class QWidget;
 
@@ -24,9 +26,26 @@ struct TBatchDesktopServices {
 // nothing happens where either service is missing.
 TBatchDesktopServices RealBatchDesktopServices();
 
-// Fills the driver host's progress and end-of-batch members. The windows
-// are looked up when needed (the dialog is made after the host).
-void WireBatchDesktop(TJobDriverHost& host, QWidget& mainWindow, std::function<QWidget*()> convertingDialog,
-                      TBatchDesktopServices services);
+class TBatchDesktop {
+ public:
+  // A missing service is the real one.
+  TBatchDesktop(QWidget& mainWindow, TBatchDesktopServices services);
+
+  // The Converting dialog, once it exists.
+  void SetConvertingDialog(QWidget* dialog) { Dialog_ = dialog; }
+
+  // The batch's progress changed, or the batch is over.
+  void Progress(const TBatchProgressReport& progress);
+  // A batch that was not stopped ended.
+  void Finished(int converted, int failed);
+
+ private:
+  QWidget& MainWindow_;
+  QWidget* Dialog_ = nullptr;
+  TBatchDesktopServices Services_;
+  // The main window's own caption, kept while the batch's progress shows in it.
+  QString PlainCaption_;
+  bool Running_ = false;
+};
 
 }  // namespace tarquel::app

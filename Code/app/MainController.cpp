@@ -1,19 +1,14 @@
 #include "MainController.h"
 
-#include <limits>
-
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QEventLoop>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSignalBlocker>
 #include <QTimer>
 #include <QWindow>
 
-#include "AdvanceSystem.h"
-#include "BatchDesktop.h"
 #include "CompanionExports.h"
 #include "CompanionLibrary.h"
 #include "FlashForm.h"
@@ -48,36 +43,6 @@ void ShowSelector(QComboBox* combo, const TSettingSelector& model) {
   for (const auto& item : model.Items()) combo->addItem(Local(item));
   combo->setCurrentIndex(model.ItemIndex());
 }
-
-// What the probe tells of a file the batch reads or wrote: its length in
-// seconds (-1 when it cannot be read) and whether that is only a guess.
-struct TProbed {
-  double Seconds = -1;
-  bool Estimate = false;
-};
-
-TProbed Probe(const std::string& path) {
-  media::TProbeGraph probe;
-  try {
-    probe.SetActive(true);
-    probe.RenderFile(path);
-    return {probe.Duration() / 1000.0, probe.DurationIsEstimate()};
-  } catch (const std::exception&) {
-    return {};
-  }
-}
-
-// A started encoder: its runner thread, released (joined) with it.
-struct EncoderRun : IEncoderRun {
-  EncoderRun(const std::string& encoder, const std::string& command, std::function<void(const std::string&)> onChunk,
-             std::function<void()> done)
-      : Runner(command, std::move(onChunk), nullptr, [done = std::move(done)](bool) { done(); }, encoder) {
-    Runner.Start();
-  }
-  int ExitStatus() const override { return Runner.ExitStatus(); }
-  int EndSignal() const override { return Runner.EndSignal(); }
-  platform::TAdvanceSystem Runner;
-};
 
 // The preview's part of the main window.
 class TPreviewWindowView : public IPreviewView {
@@ -190,53 +155,6 @@ void TMainController::FirstShow() {
 }
 
 void TMainController::InitApplication() {
-  TJobDriverHost windows;
-  windows.StartEncoder = Env_.StartEncoder;
-  if (!windows.StartEncoder) {
-    windows.StartEncoder = [](const std::string& encoder, const std::string& command,
-                              std::function<void(const std::string&)> onChunk,
-                              std::function<void()> done) -> std::unique_ptr<IEncoderRun> {
-      return std::make_unique<EncoderRun>(encoder, command, std::move(onChunk), std::move(done));
-    };
-  }
-  // Called from the runner's thread: a queued call never waits for the GUI.
-  windows.PostToGui = [this](std::function<void()> work) {
-    QMetaObject::invokeMethod(this, std::move(work), Qt::QueuedConnection);
-  };
-  windows.After = [this](std::chrono::milliseconds delay, std::function<void()> work) {
-    QTimer::singleShot(delay, this, std::move(work));
-  };
-  windows.PauseHandlingEvents = [](std::chrono::milliseconds delay) {
-    QEventLoop wait;
-    QTimer::singleShot(delay, &wait, &QEventLoop::quit);
-    wait.exec();
-  };
-  windows.Confirm = [this](const std::string& question) { return Env_.Dialogs.Confirm(question); };
-  windows.ShowConvertingDialog = [this](bool visible) {
-    if (!Converting_) return;
-    if (visible) {
-      Converting_->ShowOver(MainForm_.get());
-    } else {
-      Converting_->hide();
-    }
-  };
-  windows.DialogChanged = [this] {
-    if (Converting_) Converting_->Refresh();
-  };
-  windows.ReportError = [this](const std::string& msg) { ShowMsgBox(Env_.Dialogs, msg, kMsgError); };
-  windows.EnableMainWindow = [this](bool enabled) { MainForm_->setEnabled(enabled); };
-  windows.EndProgram = [this] { Env_.EndProgram(); };
-  windows.OutputSeconds = Env_.OutputSeconds ? Env_.OutputSeconds : [](const std::string& path) -> double {
-    const TProbed probed = Probe(path);
-    // A raw AAC or MP3 stream tells its length only by a guess from its
-    // size: no measure for a missing second.
-    if (probed.Estimate) return std::numeric_limits<double>::infinity();
-    return probed.Seconds;
-  };
-  windows.SourceLengthIsEstimate = [](const std::string& source) { return Probe(source).Estimate; };
-  windows.OutputStarted = [this](const std::string& output) { Journal_->Started(output); };
-  windows.OutputSettled = [this](const std::string& output) { Journal_->Settled(output); };
-  WireBatchDesktop(windows, *MainForm_, [this]() -> QWidget* { return Converting_.get(); }, {Env_.HoldSleep, Env_.Notify});
   Lib_ = std::make_unique<TCommonLib>(Env_.AppPath,
                                       Env_.Data.Settings.empty() ? TDataFolders::Beside(Env_.AppPath) : Env_.Data,
                                       Env_.Processes, Env_.Services, Env_.Dialogs);
@@ -247,6 +165,7 @@ void TMainController::InitApplication() {
     Lib_->AppFunc.WriteLog("Removed the unfinished output " + removed);
   }
   Journal_ = std::make_unique<TOutputJournal>(journal, platform::OwnProcessIdentity());
+  BatchHost_ = std::make_unique<TBatchHost>(Env_, *this, *MainForm_, *Journal_);
   const auto processMessages = [] { QCoreApplication::processEvents(); };
   ScreenSaver_ = std::make_unique<platform::TScreenSaverInhibitor>("Tarquel");
   // The preview decodes and draws in a child process; the video window
@@ -267,7 +186,7 @@ void TMainController::InitApplication() {
     Lib_->AppFunc.WriteLog(line);
     Preview_->StopPlayback();
   });
-  Proc_ = std::make_unique<TCustomProc>(*Lib_, Env_.Home, Env_.Dialogs, Env_.Dialogs, std::move(windows), *Preview_,
+  Proc_ = std::make_unique<TCustomProc>(*Lib_, Env_.Home, Env_.Dialogs, Env_.Dialogs, *BatchHost_, *Preview_,
                                         processMessages);
   Preview_->Attach(Proc_->TrimBar, Proc_->SourceList);
   MainForm_->Panel1->SetBar(&Proc_->TrimBar);
@@ -285,6 +204,7 @@ void TMainController::InitApplication() {
   }
   SourceFiles_ = std::make_unique<gui::TSourceFilesUi>(*MainForm_, *Proc_, std::move(sources));
   Converting_ = std::make_unique<gui::TfrmConverting>(Proc_->Converting);
+  BatchHost_->SetConvertingDialog(Converting_.get());
   TJobDriver& driver = Proc_->Driver();
   Converting_->OnStop = [&driver] { driver.btnStop1Click(); };
   Converting_->OnClose = [&driver] { driver.FormClose(); };

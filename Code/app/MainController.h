@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "BatchHost.h"
 #include "DataFolders.h"
-#include "JobDriver.h"
 #include "OutputJournal.h"
 #include "MediaGraph.h"
 #include "ProductInfo.h"
@@ -59,8 +59,8 @@ struct TMainEnvironment {
   IOpenFileDialog* OpenDialog = nullptr;
   std::function<void(const std::string& path)> ShowCodeErrorForm{};
   MediaGraphFactory MakeProbeGraph{};
-  decltype(TJobDriverHost::StartEncoder) StartEncoder{};
-  decltype(TJobDriverHost::OutputSeconds) OutputSeconds{};
+  TStartEncoder StartEncoder{};
+  TOutputSeconds OutputSeconds{};
   // Where the settings, the log and the script live; beside the program
   // when empty.
   TDataFolders Data{};
@@ -122,6 +122,9 @@ class TMainController : public QObject {
   // The outputs being written, noted so that the next start can remove
   // what a crash left half done.
   std::unique_ptr<TOutputJournal> Journal_;
+  // The batch's windows and services; it outlives the driver, whose runner
+  // may still post to it while it goes.
+  std::unique_ptr<TBatchHost> BatchHost_;
   std::unique_ptr<TCustomProc> Proc_;
   std::unique_ptr<gui::TSourceFilesUi> SourceFiles_;
   std::unique_ptr<gui::TfrmConverting> Converting_;

@@ -1,7 +1,6 @@
 #include "UnitCustomProc.h"
 
 #include "IniFiles32.h"
-#include "TextFormats.h"
 
 namespace tarquel {
 
@@ -12,14 +11,6 @@ TBuildEnvironment BuildEnvironment(TCommonLib& lib, TCustomProc& proc) {
       lib.AppPath,
       lib.AppFunc,
       lib.FileFunc,
-      [&proc] {
-        std::vector<TSourceTimes> rows;
-        for (int i = 0; i < proc.SourceList.Count(); ++i) {
-          rows.push_back({proc.SourceList.Cell(i, dxtrlSourceFileName), proc.SourceList.Cell(i, dxtrlSourceFileStartTime),
-                          proc.SourceList.Cell(i, dxtrlSourceFileEndTime)});
-        }
-        return rows;
-      },
       // Only a custom profile picked on the main window is applied again: a
       // quality preset picked there is what the file gets.
       [&proc] {
@@ -34,7 +25,7 @@ TBuildEnvironment BuildEnvironment(TCommonLib& lib, TCustomProc& proc) {
 }  // namespace
 
 TCustomProc::TCustomProc(TCommonLib& lib, std::string homeFolder, INamePrompt& namePrompt,
-                         IFolderPicker& folderPicker, TJobDriverHost windows, IPreviewPlayback& player,
+                         IFolderPicker& folderPicker, IJobDriverHost& windows, IPreviewPlayback& player,
                          std::function<void()> processMessages)
     : Config(lib.Data.Settings),
       UserSettings(Config, std::move(homeFolder), lib.Messages(), folderPicker),
@@ -46,24 +37,13 @@ TCustomProc::TCustomProc(TCommonLib& lib, std::string homeFolder, INamePrompt& n
       Builder_(BuildEnvironment(lib, *this)) {
   // Writes cut short by an earlier crash leave temporary files behind.
   TIniFile32::RemoveStaleTemporaryFiles(Config.FileName(""));
-  windows.RowCount = [this] { return SourceList.Count(); };
-  windows.RowCheck = [this](int row) { return SourceList.Cell(row, dxtrlchkCheckStatus); };
-  windows.RowFileName = [this](int row) { return SourceList.Cell(row, dxtrlSourceFileName); };
-  // The cut as the builder measures it: End Time less Start Time.
-  windows.RowCutSeconds = [this](int row) {
-    return static_cast<double>(TimeTextToSeconds(SourceList.Cell(row, dxtrlSourceFileEndTime))) -
-           TimeTextToSeconds(SourceList.Cell(row, dxtrlSourceFileStartTime));
-  };
-  windows.BuildEncoderCommand = [this](const std::string& source) { return BuildEncoderCommand(source); };
-  windows.Warn = [this](const std::string& msg) { Lib_.ShowMsgBox(msg, kMsgWarning); };
-  windows.ShowOutputDirectory = [this] { return UserSettings.Settings.ShowOutputDirectory; };
-  windows.Shutdown = [this] { return UserSettings.Settings.Shutdown; };
-  Driver_ = std::make_unique<TJobDriver>(std::move(windows), lib.AppFunc, lib.Processes(), lib.Services(),
+  IBatchWork& work = *this;
+  Driver_ = std::make_unique<TJobDriver>(windows, work, lib.AppFunc, lib.Processes(), lib.Services(),
                                          lib.ConvertParameter, Job, Converting);
 }
 
-std::string TCustomProc::BuildEncoderCommand(const std::string& source) {
-  return Builder_.BuildEncoderCommand(source, Lib_.ConvertParameter, Job);
+std::string TCustomProc::BuildEncoderCommand(const TSourceRow& row) {
+  return Builder_.BuildEncoderCommand(row, Lib_.ConvertParameter, Job);
 }
 
 void TCustomProc::btnConvertClick() {

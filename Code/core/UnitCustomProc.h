@@ -21,14 +21,15 @@
 
 namespace tarquel {
 
-class TCustomProc {
+class TCustomProc final : private IBatchWork {
  public:
-  // `windows` carries what the batch needs of the windows and the event
-  // loop; the source list, the builder and the message boxes are filled
-  // in here. `player` is the preview the trim bar and the list's handlers
-  // stop and seek; `processMessages` lets pending window events run.
+  // `windows` is what the batch needs of the windows and the event loop;
+  // the batch's work (the source list, the builder, the end-of-batch
+  // choices) is this object's own. `player` is the preview the trim bar and
+  // the list's handlers stop and seek; `processMessages` lets pending window
+  // events run.
   TCustomProc(TCommonLib& lib, std::string homeFolder, INamePrompt& namePrompt, IFolderPicker& folderPicker,
-              TJobDriverHost windows, IPreviewPlayback& player, std::function<void()> processMessages = nullptr);
+              IJobDriverHost& windows, IPreviewPlayback& player, std::function<void()> processMessages = nullptr);
   TCustomProc(const TCustomProc&) = delete;
   TCustomProc& operator=(const TCustomProc&) = delete;
 
@@ -42,13 +43,17 @@ class TCustomProc {
   TConvertingModel Converting;
   TJobState Job;
 
-  // The command line for the row whose File Name is `source`.
-  std::string BuildEncoderCommand(const std::string& source);
+  // The command line for a row of the source list.
+  std::string BuildEncoderCommand(const TSourceRow& row) override;
   // Convert (button or Ctrl+S): the batch over the checked rows.
   void btnConvertClick();
   TJobDriver& Driver() { return *Driver_; }
 
  private:
+  const TSourceList& Sources() const override { return SourceList; }
+  bool ShowOutputDirectory() const override { return UserSettings.Settings.ShowOutputDirectory; }
+  bool Shutdown() const override { return UserSettings.Settings.Shutdown; }
+
   TCommonLib& Lib_;
   TCommandBuilder Builder_;
   std::unique_ptr<TJobDriver> Driver_;

@@ -16,6 +16,7 @@ extern "C" {
 
 #include "AdvanceSystem.h"
 #include "CommandBuilder.h"
+#include "DriverDoubles.h"
 #include "Errors.h"
 #include "EventLoop.h"
 #include "FfmpegHandles.h"
@@ -53,7 +54,9 @@ double Seconds(const std::string& path) {
 }
 
 struct Row {
-  std::string check, path, start, end;
+  bool checked;
+  std::string path;
+  std::int64_t start, end;
 };
 
 class Batch : public ::testing::Test {
@@ -93,34 +96,16 @@ class Batch : public ::testing::Test {
   std::string Out() const { return dir_.Folder() + "out/"; }
 
   std::unique_ptr<TJobDriver> Driver() {
-    TJobDriverHost host;
-    host.RowCount = [this] { return static_cast<int>(rows_.size()); };
-    host.RowCheck = [this](int i) { return rows_[i].check; };
-    host.RowFileName = [this](int i) { return rows_[i].path; };
-    host.BuildEncoderCommand = [this](const std::string& source) {
-      return builder_.BuildEncoderCommand(source, params_, job_);
-    };
-    host.StartEncoder = [](const std::string& encoder, const std::string& command,
-                           std::function<void(const std::string&)> onChunk,
-                           std::function<void()> done) -> std::unique_ptr<IEncoderRun> {
-      return std::make_unique<EncoderRun>(encoder, command, std::move(onChunk), std::move(done));
-    };
-    host.PostToGui = [this](std::function<void()> work) { loop_.Post(std::move(work)); };
-    host.After = [this](std::chrono::milliseconds d, std::function<void()> work) { loop_.After(d, std::move(work)); };
-    host.PauseHandlingEvents = [](std::chrono::milliseconds d) { std::this_thread::sleep_for(d); };
-    host.Warn = [this](const std::string& msg) { warnings_.push_back(msg); };
-    host.Confirm = [this](const std::string& question) {
-      questions_.push_back(question);
-      return true;
-    };
-    host.ShowConvertingDialog = [this](bool visible) { dialogShown_ = visible; };
-    host.EnableMainWindow = [this](bool enabled) { mainEnabled_ = enabled; };
-    host.ShowOutputDirectory = [] { return true; };
-    host.Shutdown = [this] { return shutdown_; };
-    host.EndProgram = [this] { ++programEnds_; };
-    host.ReportError = [this](const std::string& msg) { errors_.push_back(msg); };
-    host.OutputSeconds = Seconds;
-    return std::make_unique<TJobDriver>(host, log_, *processes_, services_, params_, job_, dialog_);
+    return std::make_unique<TJobDriver>(host_, work_, log_, *processes_, services_, params_, job_, dialog_);
+  }
+  void SetRows(const std::vector<Row>& rows) {
+    work_.List.Clear();
+    for (const Row& r : rows) {
+      TSourceRow row = NewSourceRow(r.path, 0, r.end);
+      row.Checked = r.checked;
+      row.Start = r.start;
+      work_.List.Append(row);
+    }
   }
 
   std::vector<std::string> LogLines() const {
@@ -137,35 +122,37 @@ class Batch : public ::testing::Test {
   TAppFunc log_{App()};
   TFileFunc files_;
   TConvertSettings settings_;
-  std::vector<Row> rows_;
   TConvertParameterStruct params_;
   TJobState job_;
   TConvertingModel dialog_;
-  TCommandBuilder builder_{TBuildEnvironment{App(), log_, files_,
-                                             [this] {
-                                               std::vector<TSourceTimes> times;
-                                               for (const auto& r : rows_) times.push_back({r.path, r.start, r.end});
-                                               return times;
-                                             },
-                                             nullptr, [this]() -> const TConvertSettings& { return settings_; },
+  TCommandBuilder builder_{TBuildEnvironment{App(), log_, files_, nullptr,
+                                             [this]() -> const TConvertSettings& { return settings_; },
                                              [this] { return Out(); }}};
   // Only this test's own encoders are looked up and ended.
   std::unique_ptr<IProcessTable> processes_ = platform::CreateDescendantProcessTable();
   test::RecordingServices services_;
-  std::vector<std::string> warnings_, questions_, errors_;
-  bool dialogShown_ = false, mainEnabled_ = true, shutdown_ = false;
-  int programEnds_ = 0;
+  // The real runner, and the length of what it wrote as the file tells it.
+  struct Host : test::RecordingDriverHost {
+    using RecordingDriverHost::RecordingDriverHost;
+    std::unique_ptr<IEncoderRun> StartEncoder(const std::string& encoder, const std::string& command,
+                                              std::function<void(const std::string&)> onChunk,
+                                              std::function<void()> done) override {
+      return std::make_unique<EncoderRun>(encoder, command, std::move(onChunk), std::move(done));
+    }
+    double OutputSeconds(const std::string& path) override { return Seconds(path); }
+  } host_{loop_};
+  test::ListWork work_{builder_, params_, job_};
 };
 test::TempDir* Batch::media_ = nullptr;
 
 TEST_F(Batch, ConvertsTheCheckedRowsAndCountsTheOneThatCannotStart) {
-  rows_ = {{"True", Media("a.mp4"), "00:00:00", "00:00:02"},
-           {"False", Media("long.mp4"), "00:00:00", "00:00:40"},
-           {"True", Media("c.rm"), "00:00:00", "00:00:01"},  // no revc.exe here
-           {"True", Media("b b.mp4"), "00:00:01", "00:00:02"}};
+  SetRows({{true, Media("a.mp4"), 0, 2},
+           {false, Media("long.mp4"), 0, 40},
+           {true, Media("c.rm"), 0, 1},  // no revc.exe here
+           {true, Media("b b.mp4"), 1, 2}});
   auto driver = Driver();
   driver->ConvertCheckedFiles();
-  EXPECT_FALSE(mainEnabled_);
+  EXPECT_FALSE(host_.mainEnabled);
   ASSERT_TRUE(loop_.RunUntil([&] { return !driver->Running(); }));
   EXPECT_EQ(job_.DoneCount, 3);
   EXPECT_EQ(job_.TotalCount, 3);
@@ -182,26 +169,26 @@ TEST_F(Batch, ConvertsTheCheckedRowsAndCountsTheOneThatCannotStart) {
   }
   EXPECT_NE(log[3].find("revc.exe -y -i \"" + App() + "VideoFile.avs\""), std::string::npos);
   EXPECT_EQ(services_.explored, std::vector<std::string>{Out()});
-  EXPECT_FALSE(dialogShown_);
-  EXPECT_TRUE(mainEnabled_);
+  EXPECT_FALSE(host_.dialogShown);
+  EXPECT_TRUE(host_.mainEnabled);
   EXPECT_EQ(services_.powerOffs, 0);
 }
 
 TEST_F(Batch, StopEndsTheEncoderSkipsTheEndActionsAndTheNextBatchRunsThem) {
-  rows_ = {{"True", Media("a.mp4"), "00:00:00", "00:00:02"},
-           {"True", Media("long.mp4"), "00:00:00", "00:00:40"},
-           {"True", Media("b b.mp4"), "00:00:00", "00:00:02"}};
+  SetRows({{true, Media("a.mp4"), 0, 2},
+           {true, Media("long.mp4"), 0, 40},
+           {true, Media("b b.mp4"), 0, 2}});
   auto driver = Driver();
   driver->ConvertCheckedFiles();
   // Stop once the second file's encoder has reported.
   ASSERT_TRUE(loop_.RunUntil([&] { return job_.RowIndex == 1 && job_.RefreshCount >= 1; }));
   ASSERT_NE(TSysFunc(*processes_).FindProcessId("evc.exe"), 0u);
   driver->btnStop1Click();
-  EXPECT_FALSE(dialogShown_);
-  EXPECT_TRUE(mainEnabled_);
+  EXPECT_FALSE(host_.dialogShown);
+  EXPECT_TRUE(host_.mainEnabled);
   EXPECT_EQ(dialog_.lblPersent, "Current: 1, Total: ...");
   ASSERT_TRUE(loop_.RunUntil([&] { return !driver->Running(); }));
-  EXPECT_EQ(questions_, std::vector<std::string>{"Are you sure you want to stop the work ? "});
+  EXPECT_EQ(host_.questions, std::vector<std::string>{"Are you sure you want to stop the work ? "});
   EXPECT_EQ(TSysFunc(*processes_).FindProcessId("evc.exe"), 0u);
   EXPECT_EQ(job_.DoneCount, 2);  // the stopped file still counts
   EXPECT_FALSE(fs::exists(Out() + "b b.mp4"));
@@ -209,24 +196,24 @@ TEST_F(Batch, StopEndsTheEncoderSkipsTheEndActionsAndTheNextBatchRunsThem) {
   EXPECT_FALSE(job_.Stopped);
 
   // The next batch runs the end-of-batch actions again, power-off included.
-  rows_ = {{"True", Media("b b.mp4"), "00:00:00", "00:00:01"}};
-  shutdown_ = true;
+  SetRows({{true, Media("b b.mp4"), 0, 1}});
+  work_.shutdown = true;
   driver->ConvertCheckedFiles();
   ASSERT_TRUE(loop_.RunUntil([&] { return !driver->Running(); }));
   EXPECT_EQ(services_.explored, std::vector<std::string>{Out()});
   EXPECT_EQ(services_.powerOffs, 1);
-  EXPECT_EQ(programEnds_, 1);
-  EXPECT_TRUE(dialogShown_);  // the program ends without hiding it
+  EXPECT_EQ(host_.programEnds, 1);
+  EXPECT_TRUE(host_.dialogShown);  // the program ends without hiding it
 }
 
 TEST_F(Batch, AFileWhoseOutputFolderIsRemovedWhileItIsWrittenIsReported) {
-  rows_ = {{"True", Media("long.mp4"), "00:00:00", "00:00:40"}, {"True", Media("a.mp4"), "00:00:00", "00:00:02"}};
+  SetRows({{true, Media("long.mp4"), 0, 40}, {true, Media("a.mp4"), 0, 2}});
   auto driver = Driver();
   driver->ConvertCheckedFiles();
   ASSERT_TRUE(loop_.RunUntil([&] { return job_.RowIndex == 0 && job_.RefreshCount >= 1; }));
   fs::remove_all(Out());
   ASSERT_TRUE(loop_.RunUntil([&] { return !driver->Running(); }));
-  EXPECT_EQ(errors_, std::vector<std::string>{
+  EXPECT_EQ(host_.errors, std::vector<std::string>{
                          "This file could not be converted:\n\n" + Media("long.mp4") +
                          "\n    The encoder reported success, but its output file " + Out() + "long.mp4" +
                          " is missing (it, or its folder, may have been removed while it was written).\n"});
@@ -236,39 +223,40 @@ TEST_F(Batch, AFileWhoseOutputFolderIsRemovedWhileItIsWrittenIsReported) {
 TEST_F(Batch, ANameThatIsNotUtf8ConvertsLikeAnyOther) {
   const std::string source = dir_.File("caf\xe9 \xff.mp4");
   fs::copy_file(Media("a.mp4"), source);
-  rows_ = {{"True", source, "00:00:00", "00:00:02"}};
+  SetRows({{true, source, 0, 2}});
   auto driver = Driver();
   driver->ConvertCheckedFiles();
   ASSERT_TRUE(loop_.RunUntil([&] { return !driver->Running(); }));
-  EXPECT_TRUE(errors_.empty()) << errors_.front();
+  EXPECT_TRUE(host_.errors.empty()) << host_.errors.front();
   EXPECT_NEAR(Seconds(Out() + "caf\xe9 \xff.mp4"), 2.0, 0.1);
 }
 
 TEST_F(Batch, ABuildThatFailsLeavesTheWindowsUsable) {
-  rows_ = {{"True", Media("a.mp4"), "00:00:xx", "00:00:02"}};  // a time that is no number
+  SetRows({{true, Media("a.mp4"), 0, 2}});
+  fs::create_directory(App() + "VideoFile.avs");  // the script cannot be written
   auto driver = Driver();
-  EXPECT_THROW(driver->ConvertCheckedFiles(), InvalidIntegerError);
+  EXPECT_THROW(driver->ConvertCheckedFiles(), FileCreateError);
   EXPECT_FALSE(driver->Running());
-  EXPECT_TRUE(mainEnabled_);
-  EXPECT_FALSE(dialogShown_);
+  EXPECT_TRUE(host_.mainEnabled);
+  EXPECT_FALSE(host_.dialogShown);
 }
 
 TEST_F(Batch, AnEmptyListOnlyWarns) {
   auto driver = Driver();
   driver->ConvertCheckedFiles();
   EXPECT_FALSE(driver->Running());
-  EXPECT_EQ(warnings_, std::vector<std::string>{"Please add media files you want to convert into the list."});
-  EXPECT_TRUE(mainEnabled_);
+  EXPECT_EQ(host_.warnings, std::vector<std::string>{"Please add media files you want to convert into the list."});
+  EXPECT_TRUE(host_.mainEnabled);
   EXPECT_TRUE(services_.explored.empty());
 }
 
 TEST_F(Batch, APathWithBlanksQuotesAndAccentsArrivesWholeAtTheEncoder) {
   // The stand-in encoder of the platform tests echoes its arguments.
-  TBuildEnvironment env{TEST_PROGRAM_DIR, log_, files_, [] { return std::vector<TSourceTimes>{}; }, nullptr,
+  TBuildEnvironment env{TEST_PROGRAM_DIR, log_, files_, nullptr,
                         [this]() -> const TConvertSettings& { return settings_; }, [this] { return Out(); }};
   TCommandBuilder builder(env);
   const std::string source = dir_.Folder() + "My \"odd\" vidéo\\.avi";
-  const std::string command = builder.BuildEncoderCommand(source, params_, job_);
+  const std::string command = builder.BuildEncoderCommand(NewSourceRow(source, 0, 0), params_, job_);
   std::string echoed;
   ASSERT_TRUE(platform::RunEncoderProcess(command, [&](const std::string& chunk) { echoed += chunk; }));
   EXPECT_EQ(echoed.rfind("[-y][-i][" + source + "][-vcodec]", 0), 0u) << echoed;

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "AdvanceSystem.h"
+#include "DriverDoubles.h"
 #include "Errors.h"
 #include "ProgramFolder.h"
 #include "ServiceDoubles.h"
@@ -65,18 +66,23 @@ int main(int argc, char** argv) {
   test::RecordingServices services;
   TPrintedDialogs dialogs;
   TNoPreview player;
+  test::EventLoop loop;
+  test::RecordingDriverHost host(loop);
   const char* home = std::getenv("HOME");
   try {
     TCommonLib lib(program, data, processes, services, dialogs);
-    TCustomProc proc(lib, home ? home : "/", dialogs, dialogs, TJobDriverHost{}, player);
+    TCustomProc proc(lib, home ? home : "/", dialogs, dialogs, host, player);
     proc.Profiles.FillAllSelectors();
     proc.Profiles.ApplyProfile();
     if (!outDir.empty()) proc.UserSettings.Settings.OutDir = outDir;
     std::printf("output %s\n", proc.UserSettings.Settings.OutDir.c_str());
     int failed = 0;
     for (const std::string& file : files) {
-      proc.SourceList.Append({"True", file, "0 B", "00:00:02", "00:00:00", "00:00:01", "00:00:01"});
-      const std::string command = proc.BuildEncoderCommand(file);
+      TSourceRow row = NewSourceRow(file, 0, 2);
+      row.End = 1;
+      row.Cut = 1;
+      proc.SourceList.Append(row);
+      const std::string command = proc.BuildEncoderCommand(row);
       lib.AppFunc.WriteLog(command);
       platform::TAdvanceSystem runner(command, [](const std::string&) {});
       runner.Start();

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 
+#include "DriverDoubles.h"
 #include "ServiceDoubles.h"
 #include "SettingsFixture.h"
 #include "SourceDoubles.h"
@@ -24,13 +25,17 @@ TEST_F(CustomProc, StartUpSettingsAndARowGiveTheCommandLine) {
   test::RecordingServices services;
   TCommonLib lib(dir.Folder(), processes, services, dialogs);
   test::FakePlayback player;
-  TCustomProc proc(lib, Home(), dialogs, dialogs, TJobDriverHost{}, player);
+  test::EventLoop loop;
+  test::RecordingDriverHost host(loop);
+  TCustomProc proc(lib, Home(), dialogs, dialogs, host, player);
   EXPECT_FALSE(std::filesystem::exists(stale)) << "start-up clears what a crash left";
   proc.Profiles.FillAllSelectors();
   proc.Profiles.ApplyProfile();
   const std::string source = dir.Folder() + "holiday.avi";
-  proc.SourceList.Append({"True", source, "1 MB", "00:01:45", "00:00:10", "00:01:45", "00:01:35"});
-  EXPECT_EQ(proc.BuildEncoderCommand(source),
+  TSourceRow row = NewSourceRow(source, 1 << 20, 105);
+  row.Start = 10;
+  proc.SourceList.Append(row);
+  EXPECT_EQ(proc.BuildEncoderCommand(proc.SourceList.Row(0)),
             dir.Folder() + "evc.exe -y -i \"" + source +
                 "\" -vcodec mpeg4 -acodec aac -b 768 -s 320x240 -r 15 -aspect 4:3 -ab 128 -vol 200 -ac 2 -ar 44100 "
                 "-ss 00:00:10 -t 95 \"" + Home() + "/Tarquel/holiday.mp4\"");

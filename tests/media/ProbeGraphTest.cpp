@@ -155,7 +155,7 @@ TEST(AddSourceFiles, RealFilesInOrder) {
   ASSERT_EQ(list.Count(), static_cast<int>(expected.size()));
   for (int i = 0; i < list.Count(); ++i) {
     const std::string size = FormatFileSize(static_cast<std::int64_t>(fs::file_size(expected[i])));
-    EXPECT_EQ(list.Row(i), (TSourceCells{"True", expected[i], size, "00:00:01", "00:00:00", "00:00:01",
+    EXPECT_EQ(list.Texts(i), (TSourceCells{"True", expected[i], size, "00:00:01", "00:00:00", "00:00:01",
                                          "00:00:01"}));
   }
   EXPECT_EQ(unreadable, (std::vector<std::string>{Media::Path("clip09.mp4"), Media::Path("random.avi")}));

@@ -56,9 +56,8 @@ struct PreviewRig : IPreviewView {
 
   // A row for `path` lasting `seconds`, selected alone and shown on the bar.
   void SelectFile(const std::string& path, std::int64_t seconds) {
-    const std::string d = SecondsToTimeText(seconds);
     list.Clear();
-    list.Append({"True", path, "1 KB", d, "00:00:00", d, d});
+    list.Append(NewSourceRow(path, 1024, seconds));
     list.SetSelected(0, true);
     bar->RefreshTrimBar();
     panel->PaintHandles();

@@ -15,23 +15,6 @@ std::string Render(std::string_view entry, std::string_view prefix, std::string_
   return entry.empty() ? std::string(fallback) : std::string(prefix) + std::string(entry);
 }
 
-// Letters a to z upper-cased, every other byte as it is.
-std::string UpperAz(std::string_view text) {
-  std::string upper(text);
-  for (char& c : upper) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-  }
-  return upper;
-}
-
-// A time of exactly three parts as seconds; anything else counts as 0.
-// A part that is no decimal number cannot be read: the build stops there.
-long long TimeSeconds(const std::string& text) {
-  const auto parts = SplitText(text, ':');
-  if (parts.size() != 3) return 0;
-  return 3600LL * StrToInt(parts[0]) + 60LL * StrToInt(parts[1]) + StrToInt(parts[2]);
-}
-
 std::string ExtensionOf(const std::string& path) {
   const auto sep = path.rfind(kPathSeparator);
   const auto dot = path.rfind('.');
@@ -78,26 +61,6 @@ std::string QuotedPath(std::string_view path) {
   return quoted;
 }
 
-std::string TCommandBuilder::GetSourceStartTime(const std::string& source) {
-  std::string start;
-  const std::string wanted = UpperAz(source);
-  for (const auto& row : Env_.Rows()) {
-    if (UpperAz(row.FileName) != wanted) continue;
-    start = row.StartTime;
-    if (Env_.ApplyCustomProfile) Env_.ApplyCustomProfile();
-  }
-  return start;
-}
-
-std::string TCommandBuilder::GetSourceDuration(const std::string& source) {
-  std::string length;
-  const std::string wanted = UpperAz(source);
-  for (const auto& row : Env_.Rows()) {
-    if (UpperAz(row.FileName) == wanted) length = std::to_string(TimeSeconds(row.EndTime) - TimeSeconds(row.StartTime));
-  }
-  return length;
-}
-
 std::string TCommandBuilder::GetOutputDirectory() {
   std::string folder = Env_.OutDir();
   if (folder.empty() || folder.back() != kPathSeparator) folder += kPathSeparator;
@@ -107,12 +70,12 @@ std::string TCommandBuilder::GetOutputDirectory() {
   return folder;
 }
 
-std::string TCommandBuilder::BuildEncoderCommand(const std::string& source, TConvertParameterStruct& p,
-                                                 TJobState& job) {
-  job.StartTime = GetSourceStartTime(source);
-  job.CutLength = GetSourceDuration(source);
-  p.CutArg = (!job.StartTime.empty() && !job.CutLength.empty()) ? " -ss " + job.StartTime + " -t " + job.CutLength
-                                                                  : std::string();
+std::string TCommandBuilder::BuildEncoderCommand(const TSourceRow& row, TConvertParameterStruct& p, TJobState& job) {
+  const std::string& source = row.Path;
+  if (Env_.ApplyCustomProfile) Env_.ApplyCustomProfile();
+  job.StartTime = row.Start.Text();
+  job.CutLength = std::to_string(row.CutSeconds());
+  p.CutArg = job.StartTime.empty() ? std::string() : " -ss " + job.StartTime + " -t " + job.CutLength;
   p.InputFile = source;
 
   const TConvertSettings& s = Env_.Settings();

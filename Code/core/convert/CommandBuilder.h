@@ -10,6 +10,7 @@
 
 #include "Catalogues.h"
 #include "ConvertJob.h"
+#include "SourceList.h"
 
 namespace tarquel {
 
@@ -35,20 +36,11 @@ std::string MakeOutputExt(std::string_view entry);
 // ending in a backslash) are simply enclosed.
 std::string QuotedPath(std::string_view path);
 
-// One row of the source list as the builder reads it.
-struct TSourceTimes {
-  std::string FileName;
-  std::string StartTime;
-  std::string EndTime;
-};
-
 // What the builder reads and writes besides its arguments.
 struct TBuildEnvironment {
   std::string AppPath;  // the program folder, with its trailing separator
   const TAppFunc& Log;
   TFileFunc& Files;
-  // The rows of the source list, top to bottom.
-  std::function<std::vector<TSourceTimes>()> Rows;
   // Sets the six preset selections from the selected custom profile.
   std::function<void()> ApplyCustomProfile;
   // The current choices, read after ApplyCustomProfile has run.
@@ -68,17 +60,14 @@ class TCommandBuilder {
  public:
   explicit TCommandBuilder(TBuildEnvironment env) : Env_(std::move(env)) {}
 
-  // The command line for `source` (its File Name text); empty when the
-  // output type's codec parameters fit no layout. Fills `params` and the
-  // job's StartTime and CutLength, creates the output folder, rewrites the
-  // script "VideoFile.avs" in the script folder.
-  std::string BuildEncoderCommand(const std::string& source, TConvertParameterStruct& params, TJobState& job);
+  // The command line for a source row; empty when the output type's codec
+  // parameters fit no layout. Runs ApplyCustomProfile, then fills `params`
+  // and the job's StartTime (the row's Start Time text) and CutLength (End
+  // less Start in seconds); the cut is left out while Start Time is an
+  // empty cell. Creates the output folder and rewrites the script
+  // "VideoFile.avs" in the script folder.
+  std::string BuildEncoderCommand(const TSourceRow& row, TConvertParameterStruct& params, TJobState& job);
 
-  // The Start Time of the last row naming `source` (letters a to z
-  // compared without case); ApplyCustomProfile runs for each such row.
-  std::string GetSourceStartTime(const std::string& source);
-  // End minus start of the last such row, in seconds, as text.
-  std::string GetSourceDuration(const std::string& source);
   // The output folder with its separator, made with its parents and logged.
   std::string GetOutputDirectory();
 

@@ -43,9 +43,11 @@ std::string FileNameOf(const std::string& path) {
 
 }  // namespace
 
-TJobDriver::TJobDriver(TJobDriverHost host, const TAppFunc& log, IProcessTable& processes, ISystemServices& services,
-                       TConvertParameterStruct& params, TJobState& job, TConvertingModel& dialog)
-    : Host_(std::move(host)),
+TJobDriver::TJobDriver(IJobDriverHost& host, IBatchWork& work, const TAppFunc& log, IProcessTable& processes,
+                       ISystemServices& services, TConvertParameterStruct& params, TJobState& job,
+                       TConvertingModel& dialog)
+    : Host_(host),
+      Work_(work),
       Log_(log),
       Processes_(processes),
       Services_(services),
@@ -64,12 +66,13 @@ void TJobDriver::ConvertCheckedFiles() {
   Job_.TotalCount = 0;
   Failures_.clear();
   BatchStopped_ = false;
-  const int rows = Host_.RowCount();
+  const TSourceList& list = Work_.Sources();
+  const int rows = list.Count();
   double totalSeconds = 0;
   for (int row = 0; row < rows; ++row) {
-    if (Host_.RowCheck(row) != "True") continue;
+    if (!list.Row(row).Checked) continue;
     ++Job_.TotalCount;
-    if (Host_.RowCutSeconds) totalSeconds += std::max(0.0, Host_.RowCutSeconds(row));
+    totalSeconds += std::max(0.0, static_cast<double>(list.Row(row).CutSeconds()));
   }
   if (rows == 0) {
     Host_.Warn("Please add media files you want to convert into the list.");
@@ -85,21 +88,22 @@ void TJobDriver::ConvertCheckedFiles() {
 }
 
 void TJobDriver::NextRow() {
-  while (Job_.RowIndex < Host_.RowCount() && Host_.RowCheck(Job_.RowIndex) != "True") ++Job_.RowIndex;
-  if (Job_.RowIndex >= Host_.RowCount()) {
+  const TSourceList& list = Work_.Sources();
+  while (Job_.RowIndex < list.Count() && !list.Row(Job_.RowIndex).Checked) ++Job_.RowIndex;
+  if (Job_.RowIndex >= list.Count()) {
     EndOfBatch();
     return;
   }
   State_ = State::Encoding;
   try {
-    CurrentSource_ = Host_.RowFileName(Job_.RowIndex);
+    Current_ = list.Row(Job_.RowIndex);
     Params_.OutputFile.clear();
-    Job_.Command = Host_.BuildEncoderCommand(CurrentSource_);
+    Job_.Command = Work_.BuildEncoderCommand(Current_);
     Log_.WriteLog("parameter: " + Job_.Command);
   } catch (...) {
-    // The batch cannot go on (the script or the log cannot be written, a
-    // time cannot be read): the windows become usable again, and the error
-    // goes on to the general error report.
+    // The batch cannot go on (the script or the log cannot be written):
+    // the windows become usable again, and the error goes on to the
+    // general error report.
     AbortBatch();
     throw;
   }
@@ -108,15 +112,15 @@ void TJobDriver::NextRow() {
   std::error_code error;
   OutputExisted_ = !Params_.OutputFile.empty() && fs::exists(fs::symlink_status(Params_.OutputFile, error));
   BuiltAt_ = fs::file_time_type::clock::now();
-  OutputNoted_ = !OutputExisted_ && !Params_.OutputFile.empty() && Host_.OutputStarted;
+  OutputNoted_ = !OutputExisted_ && !Params_.OutputFile.empty();
   if (OutputNoted_) Host_.OutputStarted(Params_.OutputFile);
   Job_.RefreshCount = 0;
   Dialog_.ProgressBar1.SetPosition(0);
   if (!Dialog_.Visible) Dialog_.FormShow(Params_, Job_);
   Host_.ShowConvertingDialog(true);
   Host_.EnableMainWindow(false);
-  if (Host_.DialogChanged) Host_.DialogChanged();
-  Progress_.StartFile(Host_.RowCutSeconds ? Host_.RowCutSeconds(Job_.RowIndex) : 0, Now());
+  Host_.DialogChanged();
+  Progress_.StartFile(static_cast<double>(Current_.CutSeconds()), Now());
   ReportProgress();
 
   const unsigned long long file = ++File_;
@@ -141,7 +145,7 @@ void TJobDriver::Deliver(unsigned long long file, const std::string& chunk) {
   if (CurrentStopped_) return;
   if (!chunk.empty()) LastChunk_ = chunk;
   Dialog_.OnEncoderOutput(chunk, Params_, Job_);
-  if (Host_.DialogChanged) Host_.DialogChanged();
+  Host_.DialogChanged();
   Progress_.FileSecondsDone(Dialog_.ProgressBar1.Position);
   ReportProgress();
 }
@@ -155,12 +159,12 @@ void TJobDriver::RunnerFinished(unsigned long long file) {
   // output is there and as long as the cut.
   const std::string shortfall = status == 0 && !CurrentStopped_ ? OutputShortfall() : std::string();
   if (status != 0 || CurrentStopped_ || !shortfall.empty()) RemovePartialOutput();
-  if (OutputNoted_ && Host_.OutputSettled) Host_.OutputSettled(Params_.OutputFile);
+  if (OutputNoted_) Host_.OutputSettled(Params_.OutputFile);
   OutputNoted_ = false;
   if (!shortfall.empty()) {
-    Failures_.push_back({CurrentSource_, shortfall});
+    Failures_.push_back({Current_.Path, shortfall});
   } else if (status != 0 && !CurrentStopped_) {
-    Failures_.push_back({CurrentSource_, FailureReason(status, signal)});
+    Failures_.push_back({Current_.Path, FailureReason(status, signal)});
   }
   State_ = State::WaitingForProcesses;
   PollProcesses(file);
@@ -216,7 +220,7 @@ std::string TJobDriver::FailureReason(int status, int signal) const {
 }
 
 std::string TJobDriver::OutputShortfall() const {
-  if (!Host_.OutputSeconds || Params_.OutputFile.empty()) return {};
+  if (Params_.OutputFile.empty()) return {};
   std::error_code error;
   if (!fs::is_regular_file(Params_.OutputFile, error)) {
     return "The encoder reported success, but its output file " + Params_.OutputFile +
@@ -224,13 +228,13 @@ std::string TJobDriver::OutputShortfall() const {
   }
   // The cut ends within the source (its End Time is at most the source's
   // length), so a sound output is the cut's length, less a second at most.
-  const double asked = NumberFromText(Job_.CutLength);
+  const double asked = static_cast<double>(Current_.CutSeconds());
   if (asked <= 1) return {};
   const double seconds = Host_.OutputSeconds(Params_.OutputFile);
   if (seconds < 0) return "The output file " + Params_.OutputFile + " cannot be read.";
   if (seconds >= asked - 1) return {};
-  if (Host_.SourceLengthIsEstimate && Host_.SourceLengthIsEstimate(CurrentSource_)) return {};
-  const std::int64_t start = Job_.StartTime.empty() ? 0 : TimeTextToSeconds(Job_.StartTime);
+  if (Host_.SourceLengthIsEstimate(Current_.Path)) return {};
+  const std::int64_t start = Current_.Start.Seconds();
   const auto done = static_cast<std::int64_t>(seconds);
   return "The source ended at " + SecondsToTimeText(start + done) + ", before the end of the cut at " +
          SecondsToTimeText(start + static_cast<std::int64_t>(asked)) + ".";
@@ -250,8 +254,8 @@ void TJobDriver::EndOfBatch() {
   const int failed = static_cast<int>(Failures_.size());
   Failures_.clear();
   if (!Job_.Stopped) {
-    if (Host_.ShowOutputDirectory()) Services_.ExploreFolder(Params_.OutputDir);
-    if (Host_.Shutdown()) {
+    if (Work_.ShowOutputDirectory()) Services_.ExploreFolder(Params_.OutputDir);
+    if (Work_.Shutdown()) {
       Progress_.End();
       ReportProgress();
       Services_.EnableShutdownPrivilege();
@@ -263,10 +267,10 @@ void TJobDriver::EndOfBatch() {
   }
   // Told while the dialog still shows, so that the host sees which window
   // the user was looking at.
-  if (!BatchStopped_ && Job_.DoneCount > 0 && Host_.BatchFinished) Host_.BatchFinished(Job_.DoneCount - failed, failed);
+  if (!BatchStopped_ && Job_.DoneCount > 0) Host_.BatchFinished(Job_.DoneCount - failed, failed);
   AbortBatch();
   // Told once the windows are usable again.
-  if (!report.empty() && Host_.ReportError) Host_.ReportError(report);
+  if (!report.empty()) Host_.ReportError(report);
 }
 
 void TJobDriver::AbortBatch() {
@@ -276,35 +280,33 @@ void TJobDriver::AbortBatch() {
   Host_.ShowConvertingDialog(false);
   Host_.EnableMainWindow(true);
   State_ = State::Idle;
-  if (Host_.DialogChanged) Host_.DialogChanged();
+  Host_.DialogChanged();
   Progress_.End();
   ReportProgress();
 }
 
-std::chrono::steady_clock::time_point TJobDriver::Now() const {
-  return Host_.Now ? Host_.Now() : std::chrono::steady_clock::now();
-}
+std::chrono::steady_clock::time_point TJobDriver::Now() const { return Host_.Now(); }
 
 void TJobDriver::ReportProgress() {
   const TBatchProgressReport progress = Progress_.Report(Now());
   if (progress == Reported_) return;
   Reported_ = progress;
-  if (Host_.BatchProgress) Host_.BatchProgress(progress);
+  Host_.BatchProgress(progress);
 }
 
 void TJobDriver::btnStop1Click() {
   if (!Host_.Confirm("Are you sure you want to stop the work ? ")) return;
   Job_.Stopped = true;
   StopCurrentFile();
-  StopEncoderProcesses(Processes_, Log_, "evc.exe", Host_.PauseHandlingEvents);
+  StopEncoders("evc.exe");
   Dialog_.ResetAfterStop();
-  if (Host_.DialogChanged) Host_.DialogChanged();
+  Host_.DialogChanged();
 }
 
 void TJobDriver::FormClose() {
   if (!Host_.Confirm("Are you sure to stop processing ?")) return;
   StopCurrentFile();
-  if (Host_.DialogChanged) Host_.DialogChanged();
+  Host_.DialogChanged();
 }
 
 void TJobDriver::StopCurrentFile() {
@@ -315,13 +317,18 @@ void TJobDriver::StopCurrentFile() {
   Dialog_.Visible = false;
   Host_.ShowConvertingDialog(false);
   Host_.EnableMainWindow(true);
-  Job_.RowIndex = Host_.RowCount() + 10;  // the current file is the last
-  StopEncoderProcesses(Processes_, Log_, Params_.Encoder, Host_.PauseHandlingEvents);
+  Job_.RowIndex = Work_.Sources().Count() + 10;  // the current file is the last
+  StopEncoders(Params_.Encoder);
+}
+
+void TJobDriver::StopEncoders(std::string_view encoder) {
+  StopEncoderProcesses(Processes_, Log_, encoder,
+                       [this](std::chrono::milliseconds delay) { Host_.PauseHandlingEvents(delay); });
 }
 
 void TJobDriver::tmrChangingTimer() {
   Dialog_.tmrChangingTimer();
-  if (Host_.DialogChanged) Host_.DialogChanged();
+  Host_.DialogChanged();
 }
 
 }  // namespace tarquel

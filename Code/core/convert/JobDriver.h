@@ -8,11 +8,13 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "BatchProgress.h"
 #include "ConvertJob.h"
 #include "ConvertingDialog.h"
+#include "SourceList.h"
 
 namespace tarquel {
 
@@ -32,71 +34,77 @@ class IEncoderRun {
   virtual int EndSignal() const { return 0; }
 };
 
-// Everything the driver reaches outside itself.
-struct TJobDriverHost {
-  // The source list: rows, the check column ("True" means checked) and File Name.
-  std::function<int()> RowCount;
-  std::function<std::string(int row)> RowCheck;
-  std::function<std::string(int row)> RowFileName;
-  // Builds the command of a source (filling the parameters and the job's
+// What the driver converts: the source list, the command of one of its
+// rows, and the user's choices for the end of a batch. The program's
+// application-wide object implements it.
+class IBatchWork {
+ public:
+  virtual ~IBatchWork() = default;
+  virtual const TSourceList& Sources() const = 0;
+  // Builds the command of a row (filling the parameters and the job's
   // StartTime and CutLength).
-  std::function<std::string(const std::string& source)> BuildEncoderCommand;
+  virtual std::string BuildEncoderCommand(const TSourceRow& row) = 0;
+  // Open the output folder when a batch ends; power the computer off then.
+  virtual bool ShowOutputDirectory() const = 0;
+  virtual bool Shutdown() const = 0;
+};
+
+// Everything else the driver reaches outside the core: the runner and the
+// event loop, the windows and message boxes, the probe of written files,
+// the journal of outputs and the desktop's view of the batch.
+class IJobDriverHost {
+ public:
+  virtual ~IJobDriverHost() = default;
   // Starts the runner for a command that begins with the program `encoder`
   // (the builder's Encoder, which the runner starts as it is, blanks and
   // all). `onChunk` is called on the runner's thread; `onFinished` once, on
-  // the runner's thread, when it is done.
-  std::function<std::unique_ptr<IEncoderRun>(const std::string& encoder, const std::string& command,
-                                              std::function<void(const std::string&)> onChunk,
-                                              std::function<void()> onFinished)>
-      StartEncoder;
+  // the runner's thread, when it is done. Null when it cannot be started.
+  virtual std::unique_ptr<IEncoderRun> StartEncoder(const std::string& encoder, const std::string& command,
+                                                    std::function<void(const std::string&)> onChunk,
+                                                    std::function<void()> onFinished) = 0;
   // Runs `work` on the GUI thread soon; callable from any thread, never waits.
-  std::function<void(std::function<void()> work)> PostToGui;
+  virtual void PostToGui(std::function<void()> work) = 0;
   // Runs `work` on the GUI thread after `delay`.
-  std::function<void(std::chrono::milliseconds delay, std::function<void()> work)> After;
+  virtual void After(std::chrono::milliseconds delay, std::function<void()> work) = 0;
   // Pauses while the windows stay alive (between kill attempts).
-  std::function<void(std::chrono::milliseconds)> PauseHandlingEvents;
+  virtual void PauseHandlingEvents(std::chrono::milliseconds delay) = 0;
   // Message boxes: a warning, an error, and a Yes/No question (true for Yes).
-  std::function<void(const std::string& msg)> Warn;
-  std::function<void(const std::string& msg)> ReportError;
-  std::function<bool(const std::string& question)> Confirm;
+  virtual void Warn(const std::string& message) = 0;
+  virtual void ReportError(const std::string& message) = 0;
+  virtual bool Confirm(const std::string& question) = 0;
   // The windows.
-  std::function<void(bool visible)> ShowConvertingDialog;
-  std::function<void(bool enabled)> EnableMainWindow;
-  std::function<void()> DialogChanged;  // the dialog's model changed
-  // The end-of-batch choices and the program's end after power-off.
-  std::function<bool()> ShowOutputDirectory;
-  std::function<bool()> Shutdown;
-  std::function<void()> EndProgram;
+  virtual void ShowConvertingDialog(bool visible) = 0;
+  virtual void EnableMainWindow(bool enabled) = 0;
+  virtual void DialogChanged() = 0;  // the dialog's model changed
+  // Ends the program after power-off.
+  virtual void EndProgram() = 0;
   // The length in seconds of a media file the encoder wrote, negative when
-  // it cannot be read. When set, a file whose encoder reports success is
-  // checked: its output must exist and be about as long as the cut.
-  std::function<double(const std::string& path)> OutputSeconds{};
+  // it cannot be read. A file whose encoder reports success is checked:
+  // its output must exist and be about as long as the cut.
+  virtual double OutputSeconds(const std::string& path) = 0;
   // Whether a source's length is only an estimate, so that an output
   // shorter than its cut is no sure sign of a source that ended early.
-  std::function<bool(const std::string& source)> SourceLengthIsEstimate{};
-  // When set: told of an output that did not exist before its encoder
-  // starts, and again once that file is settled (finished or removed), so
-  // that a crash in between can be mended at the next start.
-  std::function<void(const std::string& output)> OutputStarted{};
-  std::function<void(const std::string& output)> OutputSettled{};
-  // When set: the cut of a row in seconds, which the batch's progress
-  // counts; without it the progress stays at 0 %.
-  std::function<double(int row)> RowCutSeconds{};
-  // When set: told how far the batch has got whenever that changes while a
-  // file runs, and once more, not running, when the batch is over or stopped.
-  std::function<void(const TBatchProgressReport& progress)> BatchProgress{};
-  // When set: told at the end of a batch that was not stopped (by Stop or
-  // the close box) and did any file, with the files converted and failed;
-  // before the dialog is hidden.
-  std::function<void(int converted, int failed)> BatchFinished{};
-  // The progress's clock; the steady clock when empty.
-  std::function<std::chrono::steady_clock::time_point()> Now{};
+  virtual bool SourceLengthIsEstimate(const std::string& source) = 0;
+  // Told of an output that did not exist before its encoder starts, and
+  // again once that file is settled (finished or removed), so that a crash
+  // in between can be mended at the next start.
+  virtual void OutputStarted(const std::string& output) = 0;
+  virtual void OutputSettled(const std::string& output) = 0;
+  // Told how far the batch has got whenever that changes while a file
+  // runs, and once more, not running, when the batch is over or stopped.
+  virtual void BatchProgress(const TBatchProgressReport& progress) = 0;
+  // Told at the end of a batch that was not stopped (by Stop or the close
+  // box) and did any file, with the files converted and failed; before the
+  // dialog is hidden.
+  virtual void BatchFinished(int converted, int failed) = 0;
+  // The progress's clock.
+  virtual std::chrono::steady_clock::time_point Now() const { return std::chrono::steady_clock::now(); }
 };
 
 class TJobDriver {
  public:
-  TJobDriver(TJobDriverHost host, const TAppFunc& log, IProcessTable& processes, ISystemServices& services,
-             TConvertParameterStruct& params, TJobState& job, TConvertingModel& dialog);
+  TJobDriver(IJobDriverHost& host, IBatchWork& work, const TAppFunc& log, IProcessTable& processes,
+             ISystemServices& services, TConvertParameterStruct& params, TJobState& job, TConvertingModel& dialog);
   ~TJobDriver();
 
   // Starts the batch over the checked rows; returns at once.
@@ -126,6 +134,8 @@ class TJobDriver {
   // Back to idle with the windows usable, the end-of-batch actions skipped.
   void AbortBatch();
   bool EncodersRunning();
+  // Ends the processes of `encoder`, the windows alive between attempts.
+  void StopEncoders(std::string_view encoder);
   void Deliver(unsigned long long file, const std::string& chunk);
   // Removes the current file's output when this batch wrote it and it is
   // not a finished file (the encoder failed or was stopped).
@@ -142,7 +152,8 @@ class TJobDriver {
   // Tells the host of the batch's progress when it changed.
   void ReportProgress();
 
-  TJobDriverHost Host_;
+  IJobDriverHost& Host_;
+  IBatchWork& Work_;
   const TAppFunc& Log_;
   IProcessTable& Processes_;
   ISystemServices& Services_;
@@ -154,9 +165,10 @@ class TJobDriver {
   // Numbers each file, so that late events of an earlier one are ignored.
   unsigned long long File_ = 0;
 
-  // The current file: its source, the newest encoder output, whether the
-  // user stopped it, and what stood at its output path before it started.
-  std::string CurrentSource_;
+  // The current file: its row as it was built, the newest encoder output,
+  // whether the user stopped it, and what stood at its output path before
+  // it started.
+  TSourceRow Current_;
   std::string LastChunk_;
   bool CurrentStopped_ = false;
   bool OutputExisted_ = false;

@@ -107,7 +107,7 @@ void TPreviewPlayer::btnPlayClick() {
   }
   if (!List_) return;
   // With several rows selected the last one is left playing.
-  for (int row : List_->SelectedRows()) OpenAndPlay(List_->Cell(row, dxtrlSourceFileName));
+  for (int row : List_->SelectedRows()) OpenAndPlay(List_->Row(row).Path);
 }
 
 void TPreviewPlayer::btnPauseClick() {

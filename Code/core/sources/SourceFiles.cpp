@@ -8,7 +8,6 @@
 #include <unordered_set>
 
 #include "Errors.h"
-#include "TextFormats.h"
 #include "UtilityFuncs.h"
 
 namespace tarquel {
@@ -111,14 +110,13 @@ void AddSourceFiles(TSourceList& list, const std::vector<std::string>& paths,
         }
         continue;
       }
-      const std::string duration = SecondsToTimeText(ProbeDuration(*probe, path));
-      if (duration == "00:00:00") {
+      const std::int32_t duration = ProbeDuration(*probe, path);
+      if (duration < 1) {
         // The file cannot be read, or is shorter than one second.
         if (services.ShowCodeErrorForm) services.ShowCodeErrorForm(path);
         continue;
       }
-      const std::int64_t size = ReadFileSize(path);
-      list.Append({std::string(kCheckedText), path, FormatFileSize(size), duration, "00:00:00", duration, duration});
+      list.Append(NewSourceRow(path, ReadFileSize(path), duration));
     }
   } catch (...) {
     // The paths skipped so far are still told before the error.

@@ -26,22 +26,6 @@ std::int64_t RoundHalfEven(std::int64_t numerator, std::int64_t denominator) {
 
 }  // namespace
 
-std::int64_t BarTimeToSeconds(std::string_view text) {
-  const auto fields = SplitText(text, ':');
-  auto field = [&](std::size_t i) -> std::int64_t {
-    // NumberFromText's value cut towards zero.
-    return i < fields.size() ? static_cast<std::int64_t>(NumberFromText(fields[i])) : 0;
-  };
-  return field(0) * 3600 + field(1) * 60 + field(2);
-}
-
-std::int64_t EditedTimeToSeconds(std::string_view text) {
-  auto digits = [&](std::size_t pos) -> std::int64_t {
-    return StrToInt(pos < text.size() ? text.substr(pos, 2) : std::string_view{});
-  };
-  return digits(0) * 3600 + digits(3) * 60 + digits(6);
-}
-
 int NudgeStep(TShiftState shift) {
   if (shift == (ssCtrl | ssLeft) || shift == (ssCtrl | ssLeft | ssDouble)) return 1;
   if (shift == (ssShift | ssLeft) || shift == (ssShift | ssLeft | ssDouble)) return 10;
@@ -61,9 +45,9 @@ void TTrimBar::SetEmptyWidths() {
 
 void TTrimBar::RefreshTrimBar() {
   for (int row : List_.SelectedRows()) {
-    if (List_.Cell(row, dxtrlSourceFileName) == Player_.LoadedFile()) continue;
+    if (List_.Row(row).Path == Player_.LoadedFile()) continue;
     Player_.StopPlayback();
-    BarDuration_ = BarTimeToSeconds(List_.Cell(row, dxtrlSourceFileDuration));
+    BarDuration_ = List_.Row(row).Duration.Seconds();
     BarReady_ = false;
     PlaceHandles(row);
     BarReady_ = true;
@@ -71,8 +55,8 @@ void TTrimBar::RefreshTrimBar() {
 }
 
 void TTrimBar::PlaceHandles(int row) {
-  const std::int64_t s = BarTimeToSeconds(List_.Cell(row, dxtrlSourceFileStartTime));
-  const std::int64_t e = BarTimeToSeconds(List_.Cell(row, dxtrlSourceFileEndTime));
+  const std::int64_t s = List_.Row(row).Start.Seconds();
+  const std::int64_t e = List_.Row(row).End.Seconds();
   // Every listed row lasts at least a second; a row edited into another
   // shape must still not divide by zero.
   if (BarDuration_ <= 0) return;
@@ -86,7 +70,7 @@ void TTrimBar::PlaceHandles(int row) {
 
 void TTrimBar::ShowEditedTimes() {
   for (int row : List_.SelectedRows()) {
-    BarDuration_ = BarTimeToSeconds(List_.Cell(row, dxtrlSourceFileDuration));
+    BarDuration_ = List_.Row(row).Duration.Seconds();
     PlaceHandles(row);
   }
 }
@@ -98,11 +82,10 @@ void TTrimBar::SetStartTimeAndPlay() {
   const std::int64_t percent = (std::int64_t{StartHandleLeft() + H1 - 22} * 121) / W;
   PlayFromSeconds_ = percent * BarDuration_ / 100;
 
-  const std::string start = SecondsToTimeText(PlayFromSeconds_);
   for (int row : List_.SelectedRows()) {
-    List_.SetCell(row, dxtrlSourceFileStartTime, start);
-    const std::int64_t end = TimeTextToSeconds(List_.Cell(row, dxtrlSourceFileEndTime));
-    List_.SetCell(row, dxtrlstclConvertDuration, SecondsToTimeText(end - PlayFromSeconds_));
+    List_.SetTime(row, dxtrlSourceFileStartTime, PlayFromSeconds_);
+    const std::int64_t end = List_.Row(row).End.Seconds();
+    List_.SetTime(row, dxtrlstclConvertDuration, end - PlayFromSeconds_);
     if (BarReady_) SeekPlayer(PlayFromSeconds_);
   }
 }
@@ -115,12 +98,11 @@ void TTrimBar::Splitter2Moved() {
   const std::int64_t percent = (std::int64_t{EndHandleLeft() + H2 - H1 - 22} * 121) / W;
   const std::int64_t end = percent * BarDuration_ / 100;
 
-  const std::string endText = SecondsToTimeText(end);
   for (int row : List_.SelectedRows()) {
-    List_.SetCell(row, dxtrlSourceFileEndTime, endText);
-    EndMarkText_ = endText;
-    const std::int64_t start = TimeTextToSeconds(List_.Cell(row, dxtrlSourceFileStartTime));
-    List_.SetCell(row, dxtrlstclConvertDuration, SecondsToTimeText(end - start));
+    List_.SetTime(row, dxtrlSourceFileEndTime, end);
+    EndMarkText_ = SecondsToTimeText(end);
+    const std::int64_t start = List_.Row(row).Start.Seconds();
+    List_.SetTime(row, dxtrlstclConvertDuration, end - start);
   }
 }
 
@@ -144,28 +126,20 @@ void TTrimBar::Panel3MouseDown(TMouseButton button, TShiftState shift) {
 
 void TTrimBar::dxTreeSourceFileInfoEdited() {
   for (int row : List_.SelectedRows()) {
-    const std::string duration = List_.Cell(row, dxtrlSourceFileDuration);
-    std::string start = List_.Cell(row, dxtrlSourceFileStartTime);
-    std::string end = List_.Cell(row, dxtrlSourceFileEndTime);
+    const TSourceTime duration = List_.Row(row).Duration;
     // The time editor leaves a zero time as an empty cell.
-    if (start.empty()) {
-      start = "00:00:00";
-      List_.SetCell(row, dxtrlSourceFileStartTime, start);
-    }
-    if (end.empty()) {
-      end = duration;
-      List_.SetCell(row, dxtrlSourceFileEndTime, end);
-    }
-    // The comparisons below use these values, not the texts written meanwhile.
-    const std::int64_t d = EditedTimeToSeconds(duration);
-    const std::int64_t s = EditedTimeToSeconds(start);
-    const std::int64_t e = EditedTimeToSeconds(end);
+    if (List_.Row(row).Start.Blank()) List_.SetTime(row, dxtrlSourceFileStartTime, 0);
+    if (List_.Row(row).End.Blank()) List_.SetTime(row, dxtrlSourceFileEndTime, duration);
+    // The comparisons below use these values, not the times set meanwhile.
+    const std::int64_t d = duration.Seconds();
+    const std::int64_t s = List_.Row(row).Start.Seconds();
+    const std::int64_t e = List_.Row(row).End.Seconds();
 
-    if (s >= d) List_.SetCell(row, dxtrlSourceFileStartTime, duration);
-    if (s >= e) List_.SetCell(row, dxtrlSourceFileEndTime, List_.Cell(row, dxtrlSourceFileStartTime));
-    if (BarReady_) SeekPlayer(TimeTextToSeconds(List_.Cell(row, dxtrlSourceFileStartTime)));
-    if (e >= d) List_.SetCell(row, dxtrlSourceFileEndTime, duration);
-    List_.SetCell(row, dxtrlstclConvertDuration, SecondsToTimeText(std::min(e, d) - s));
+    if (s >= d) List_.SetTime(row, dxtrlSourceFileStartTime, duration);
+    if (s >= e) List_.SetTime(row, dxtrlSourceFileEndTime, List_.Row(row).Start);
+    if (BarReady_) SeekPlayer(List_.Row(row).Start.Seconds());
+    if (e >= d) List_.SetTime(row, dxtrlSourceFileEndTime, duration);
+    List_.SetTime(row, dxtrlstclConvertDuration, std::min(e, d) - s);
   }
 }
 

@@ -9,7 +9,6 @@
 #include <cstdint>
 #include <functional>
 #include <string>
-#include <string_view>
 
 #include "MediaGraph.h"
 #include "SourceList.h"
@@ -40,15 +39,6 @@ enum TShiftFlag : unsigned {
 using TShiftState = unsigned;
 
 enum class TMouseButton { mbLeft, mbRight, mbMiddle };
-
-// The bar's reading of a time text: the integer parts of the numbers in the
-// first three ":" fields as hours, minutes and seconds (missing fields are 0).
-std::int64_t BarTimeToSeconds(std::string_view text);
-
-// The validation's reading of a time text: the characters at positions 1-2,
-// 4-5 and 7-8 as decimal integers; throws InvalidIntegerError otherwise.
-// Agrees with the other readers on every time text below 100 hours.
-std::int64_t EditedTimeToSeconds(std::string_view text);
 
 // The pixel step of a nudge click: 1 with Ctrl, 10 with Shift (each with
 // the left button, a double click included), 5 for every other combination.

@@ -12,6 +12,14 @@ namespace {
 
 using F = TSettingField;
 
+// A row with its times as typed into the list.
+TSourceRow Row(const std::string& path, const char* start, const char* end) {
+  TSourceRow row = NewSourceRow(path, 0, 0);
+  row.Start = TSourceTime::FromText(start);
+  row.End = TSourceTime::FromText(end);
+  return row;
+}
+
 class CommandBuilder : public ::testing::Test {
  protected:
   CommandBuilder() {
@@ -23,7 +31,7 @@ class CommandBuilder : public ::testing::Test {
   std::string Out() const { return dir_.Folder() + "Tarquel"; }
 
   TCommandBuilder Builder() {
-    TBuildEnvironment env{App(), log_, files_, [this] { return rows_; }, [this] { ++customProfileRuns_; },
+    TBuildEnvironment env{App(), log_, files_, [this] { ++customProfileRuns_; },
                           [this]() -> const TConvertSettings& { return settings_; }, [this] { return outDir_; }};
     if (!typeParams_.empty()) {
       tables_ = {typeParams_, typeParams_, typeParams_, typeParams_};
@@ -47,7 +55,6 @@ class CommandBuilder : public ::testing::Test {
   TAppFunc log_{App()};
   TFileFunc files_;
   TConvertSettings settings_;
-  std::vector<TSourceTimes> rows_;
   std::string outDir_ = Out();
   int customProfileRuns_ = 0;
   std::string typeParams_, ext_;
@@ -57,10 +64,10 @@ class CommandBuilder : public ::testing::Test {
 };
 
 TEST_F(CommandBuilder, WorkedExamplesComeOutCharacterForCharacter) {
-  rows_ = {{Clip("holiday.avi"), "00:00:10", "00:01:45"}, {Clip("trip.rmvb"), "00:00:10", "00:01:45"}};
+  const TSourceRow holiday = Row(Clip("holiday.avi"), "00:00:10", "00:01:45");
   WorkedChoices(0);
   auto builder = Builder();
-  EXPECT_EQ(builder.BuildEncoderCommand(Clip("holiday.avi"), params_, job_),
+  EXPECT_EQ(builder.BuildEncoderCommand(holiday, params_, job_),
             App() + "evc.exe -y -i \"" + Clip("holiday.avi") +
                 "\" -vcodec mpeg4 -acodec aac -b 768 -s 320x240 -r 29.97 -aspect 4:3 -ab 128 -vol 200 -ac 2 -ar "
                 "44100 -ss 00:00:10 -t 95 \"" + Out() + "/holiday.mp4\"");
@@ -69,24 +76,23 @@ TEST_F(CommandBuilder, WorkedExamplesComeOutCharacterForCharacter) {
   EXPECT_EQ(params_.OutputDir, Out() + "/");
 
   settings_.Set(F::OutputFiletype, 3);
-  EXPECT_EQ(builder.BuildEncoderCommand(Clip("holiday.avi"), params_, job_),
+  EXPECT_EQ(builder.BuildEncoderCommand(holiday, params_, job_),
             App() + "evc.exe -y -i \"" + Clip("holiday.avi") +
                 "\" -acodec mp3 -vn -ab 128 -vol 200 -ac 2 -ar 44100 -ss 00:00:10 -t 95 \"" + Out() + "/holiday.mp3\"");
 
   settings_.Set(F::OutputFiletype, 0);
-  const std::string rm = builder.BuildEncoderCommand(Clip("trip.rmvb"), params_, job_);
+  const std::string rm = builder.BuildEncoderCommand(Row(Clip("trip.rmvb"), "00:00:10", "00:01:45"), params_, job_);
   EXPECT_EQ(rm.rfind(App() + "revc.exe -y -i \"" + App() + "VideoFile.avs\" -vcodec mpeg4", 0), 0u) << rm;
   EXPECT_TRUE(rm.ends_with(" \"" + Out() + "/trip.mp4\"")) << rm;
   EXPECT_EQ(test::ReadFile(App() + "VideoFile.avs"),
             "DirectShowSource(\"" + Clip("trip.rmvb") + "\", fps=29.9700898503294, convertfps=true)\r\n");
-  // Every build logs its folder; each matching row ran the custom profile.
+  // Every build logs its folder and runs the custom profile.
   EXPECT_NE(Log().find("|Output directory " + Out() + "/\r\n"), std::string::npos);
   EXPECT_EQ(customProfileRuns_, 3);
 }
 
 TEST_F(CommandBuilder, EmptySelectionsGiveTheDefaultFragments) {
-  rows_ = {{Clip("a.avi"), "00:00:00", "00:01:35"}};
-  const std::string line = Builder().BuildEncoderCommand(Clip("a.avi"), params_, job_);
+  const std::string line = Builder().BuildEncoderCommand(Row(Clip("a.avi"), "00:00:00", "00:01:35"), params_, job_);
   // No output type: xvid and mp3 into ".avi", " -f " alone, a single blank for the volume.
   EXPECT_EQ(line, App() + "evc.exe -y -i \"" + Clip("a.avi") +
                       "\" -vcodec xvid -acodec mp3 -b 512 -s 320x240 -r 25 -aspect 4:3 -ab 64  -ac 2 -ar 44100 -f "
@@ -97,7 +103,6 @@ TEST_F(CommandBuilder, EmptySelectionsGiveTheDefaultFragments) {
 }
 
 TEST_F(CommandBuilder, LayoutsFollowTheCodecParameters) {
-  rows_ = {{Clip("m.avi"), "00:00:05", "00:00:25"}};
   WorkedChoices(0);
   const std::string src = "\"" + Clip("m.avi") + "\"";
   const struct {
@@ -116,7 +121,7 @@ TEST_F(CommandBuilder, LayoutsFollowTheCodecParameters) {
     typeParams_ = c.typeParams;
     ext_ = c.ext;
     std::filesystem::remove(App() + "log.txt");
-    const std::string line = Builder().BuildEncoderCommand(Clip("m.avi"), params_, job_);
+    const std::string line = Builder().BuildEncoderCommand(Row(Clip("m.avi"), "00:00:05", "00:00:25"), params_, job_);
     const std::string expected =
         c.middle.empty() ? "" : App() + "evc.exe -y -i " + src + c.middle + " \"" + Out() + "/m" + c.ext + "\"";
     EXPECT_EQ(line, expected) << c.typeParams;
@@ -124,29 +129,31 @@ TEST_F(CommandBuilder, LayoutsFollowTheCodecParameters) {
   }
 }
 
-TEST_F(CommandBuilder, RowsTimesAndNames) {
-  rows_ = {{Clip("Movie.RM"), "00:00:01", "00:00:09"},
-           {Clip("movie.rm"), "00:00:02", "bad"},
-           {Clip("MOVIE.rm"), "00:01:00", "00:00:30"}};
+TEST_F(CommandBuilder, EachRowGivesItsOwnCutAndEncoder) {
+  const struct {
+    TSourceRow row;
+    const char* encoder;
+    const char* cut;  // the cut fragment; "" for none
+  } cases[] = {
+      // Upper-case extension: not RealMedia. A Start beyond the End keeps
+      // its negative length.
+      {Row(Clip("Movie.RM"), "00:01:00", "00:00:30"), "evc.exe", " -ss 00:01:00 -t -30"},
+      // An End Time that is no time counts as 0.
+      {Row(Clip("movie.rm"), "00:00:02", "bad"), "revc.exe", " -ss 00:00:02 -t -2"},
+      // An empty Start cell (the editor's zero, not yet brought into line): no cut at all.
+      {Row(Clip("clip.avi"), "", "00:00:09"), "evc.exe", ""},
+  };
   auto builder = Builder();
-  // Upper-case extension: not RealMedia. The last matching row (letters
-  // compared without case) gives the times; an End Time without three
-  // parts counts as 0.
-  EXPECT_EQ(builder.BuildEncoderCommand(Clip("Movie.RM"), params_, job_).rfind(App() + "evc.exe", 0), 0u);
-  EXPECT_EQ(job_.StartTime, "00:01:00");
-  EXPECT_EQ(job_.CutLength, "-30");
-  EXPECT_EQ(builder.GetSourceDuration(Clip("nothere.avi")), "");
-  rows_ = {{Clip("movie.rm"), "00:00:02", "bad"}};
-  auto second = Builder();
-  EXPECT_EQ(second.GetSourceDuration(Clip("movie.rm")), "-2");
-  // No row: no cut at all.
-  const std::string line = second.BuildEncoderCommand(Clip("other.avi"), params_, job_);
-  EXPECT_EQ(params_.CutArg, "");
-  EXPECT_EQ(line.find(" -ss "), std::string::npos);
+  for (const auto& c : cases) {
+    const std::string line = builder.BuildEncoderCommand(c.row, params_, job_);
+    EXPECT_EQ(line.rfind(App() + c.encoder, 0), 0u) << line;
+    EXPECT_EQ(params_.CutArg, c.cut) << c.row.Path;
+    EXPECT_EQ(job_.StartTime, c.row.Start.Text()) << c.row.Path;
+  }
 }
 
 TEST_F(CommandBuilder, OutputNamesNeverCollideAndFoldersAreMade) {
-  rows_ = {{Clip("holiday.avi"), "00:00:00", "00:00:10"}};
+  const TSourceRow holiday = Row(Clip("holiday.avi"), "00:00:00", "00:00:10");
   WorkedChoices(0);
   outDir_ = dir_.Folder() + "new/deeper/";
   test::WriteFile(dir_.Folder() + "placeholder", "");
@@ -154,12 +161,12 @@ TEST_F(CommandBuilder, OutputNamesNeverCollideAndFoldersAreMade) {
   test::WriteFile(outDir_ + "holiday.avi", "the source itself lies here");
   test::WriteFile(outDir_ + "holiday_1.mp3", "");
   auto builder = Builder();
-  EXPECT_TRUE(builder.BuildEncoderCommand(Clip("holiday.avi"), params_, job_).ends_with(
+  EXPECT_TRUE(builder.BuildEncoderCommand(holiday, params_, job_).ends_with(
       "\"" + outDir_ + "holiday_2.mp4\""));
   // A folder that cannot be made is logged, and the build goes on.
   test::WriteFile(dir_.Folder() + "file", "");
   outDir_ = dir_.Folder() + "file/sub";
-  EXPECT_FALSE(Builder().BuildEncoderCommand(Clip("holiday.avi"), params_, job_).empty());
+  EXPECT_FALSE(Builder().BuildEncoderCommand(holiday, params_, job_).empty());
   EXPECT_NE(Log().find("|Output directory error. ->" + outDir_ + "/\r\n"), std::string::npos) << Log();
 }
 

@@ -62,7 +62,7 @@ struct RecordingView : IPreviewView {
 struct Player {
   Player() {
     for (const char* path : {"/m/a.avi", "/m/b.avi", "/m/c.avi"}) {
-      list.Append({"True", path, "1 KB", "00:01:40", "00:00:00", "00:01:40", "00:01:40"});
+      list.Append(NewSourceRow(path, 1024, 100));
     }
     list.SetSelected(0, true);
     player.Attach(bar, list);

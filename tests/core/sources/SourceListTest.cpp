@@ -12,9 +12,7 @@ namespace {
 
 using Paths = std::vector<std::string>;
 
-TSourceCells RowFor(const std::string& path) {
-  return {"True", path, "1 KB", "00:00:10", "00:00:00", "00:00:10", "00:00:10"};
-}
+TSourceRow RowFor(const std::string& path) { return NewSourceRow(path, 1024, 10); }
 
 TSourceList ListOf(int rows) {
   TSourceList list;
@@ -38,6 +36,33 @@ TEST(SourceList, PathsAreUniqueByExactText) {
   EXPECT_TRUE(list.Append(RowFor("/m/clip.avi")));
   EXPECT_EQ(PathsOf(list), (Paths{"/m/Clip.avi", "/m/clip.avi"}));
   EXPECT_THROW(list.SetCell(0, dxtrlSourceFileName, "/other"), std::logic_error);
+}
+
+TEST(SourceList, TextsReadIntoTheCellsShowAsTheyCame) {
+  const struct {
+    const char* typed;
+    std::int64_t seconds;
+    bool blank;
+  } cases[] = {
+      {"00:01:40", 100, false}, {"123:00:05", 442'805, false},
+      {"", 0, true},            // the editor's zero
+      {"1:2:3", 3723, false},   // a time, though not as the list writes one
+      {"00:00:xx", 0, false},   {"bad", 0, false},
+  };
+  for (const auto& c : cases) {
+    TSourceList list = ListOf(1);
+    list.SetCell(0, dxtrlSourceFileStartTime, c.typed);
+    EXPECT_EQ(list.Cell(0, dxtrlSourceFileStartTime), c.typed);
+    EXPECT_EQ(list.Row(0).Start.Seconds(), c.seconds) << c.typed;
+    EXPECT_EQ(list.Row(0).Start.Blank(), c.blank) << c.typed;
+  }
+  TSourceList list = ListOf(1);
+  list.SetTime(0, dxtrlstclConvertDuration, -5);
+  list.SetCell(0, dxtrlchkCheckStatus, "False");
+  EXPECT_EQ(list.Texts(0), (TSourceCells{"False", "a", "1 KB", "00:00:10", "00:00:00", "00:00:10", "00:00:00"}));
+  list.SetCell(0, dxtrlchkCheckStatus, "True");
+  EXPECT_TRUE(list.Row(0).Checked);
+  EXPECT_THROW(list.SetCell(0, dxtrlSourceFileSize, "2 KB"), std::logic_error);
 }
 
 TEST(SourceList, DeleteSelectedRowsMovesTheFocusUp) {
@@ -149,7 +174,7 @@ TEST(SourceFiles, AddStopsAtAFileWhoseSizeCannotBeRead) {
     EXPECT_NE(std::string(e.what()).find(missing), std::string::npos) << e.what();
   }
   ASSERT_EQ(add.list.Count(), 1);
-  EXPECT_EQ(add.list.Row(0), (TSourceCells{"True", present, "1.5 KB", "00:00:05", "00:00:00", "00:00:05",
+  EXPECT_EQ(add.list.Texts(0), (TSourceCells{"True", present, "1.5 KB", "00:00:05", "00:00:00", "00:00:05",
                                            "00:00:05"}));
 }
 

@@ -17,6 +17,7 @@
 
 #include "ImageButton.h"
 #include "ShellFixture.h"
+#include "TextFormats.h"
 #include "UnitCustomProc.h"
 #include "Unit_Convert.h"
 #include "Unit_Converting.h"
@@ -105,7 +106,7 @@ class ConvertingUi : public test::ShellFixture {
   // A scripted encoder still waiting must not hold the test's end.
   void TearDown() override { release_ = true; }
   void AddRow(const std::string& name, const std::string& end) {
-    proc_->SourceList.Append({"True", dir_.File(name), "1 KB", end, "00:00:00", end, end});
+    proc_->SourceList.Append(NewSourceRow(dir_.File(name), 1024, TimeTextToSeconds(end)));
   }
   // Runs the window's events until `done` holds, at most ten seconds.
   bool RunUntil(const std::function<bool()>& done) {

@@ -92,7 +92,7 @@ TEST_F(SourceFilesUi, OpenRunsTheDialogThenAddsInTheBusyWindowAndStoresTheFolder
   emit Form().btnOpenFile->clicked();
   EXPECT_EQ(dialog_.InitialDir, dir_.File("home") + "/");  // nothing stored yet: the home folder
   EXPECT_EQ(Names(), (Paths{dir_.File("a.avi"), dir_.File("b.mpg")}));
-  EXPECT_EQ(List().Row(1), (TSourceCells{"True", dir_.File("b.mpg"), "5 B", "00:00:07", "00:00:00", "00:00:07",
+  EXPECT_EQ(List().Texts(1), (TSourceCells{"True", dir_.File("b.mpg"), "5 B", "00:00:07", "00:00:00", "00:00:07",
                                          "00:00:07"}));
   EXPECT_EQ(codecPaths_, (Paths{dir_.File("bad1.avi"), dir_.File("bad2.avi")}));
   EXPECT_EQ(spinner, QStringLiteral("Installing File...  /"));
@@ -204,7 +204,7 @@ TEST_F(SourceFilesUi, TimeCellsEditInPlaceAndTheEditIsValidated) {
     delegate->setEditorData(editor.get(), cell);
     type(*static_cast<gui::TTimeEdit*>(editor.get()));
     delegate->setModelData(editor.get(), view.model(), cell);
-    return List().Row(0);
+    return List().Texts(0);
   };
   // The minutes step under the cursor; an End before the Start is pulled up to it.
   edit(dxtrlSourceFileStartTime, [](gui::TTimeEdit& e) {

@@ -86,7 +86,7 @@ bool TFrmMainForm::eventFilter(QObject* watched, QEvent* event) {
         }
       }
       if (watched == Label3 && IsActivationKey(key)) {
-        emit Label3Click();
+        emit CodecLinkClicked();
         return true;
       }
     }
@@ -103,7 +103,7 @@ bool TFrmMainForm::eventFilter(QObject* watched, QEvent* event) {
     const bool clicked =
         Label3Pressed_ && mouse->button() == Qt::LeftButton && Label3->rect().contains(mouse->position().toPoint());
     Label3Pressed_ = false;
-    if (clicked) emit Label3Click();
+    if (clicked) emit CodecLinkClicked();
     return true;
   }
   if (watched == lblTitle && event->type() == QEvent::MouseButtonPress) {

@@ -9,7 +9,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QScreen>
+#include <QSignalBlocker>
 #include <QSizeGrip>
+
+#include <utility>
 
 #include "Artwork.h"
 #include "ImageButton.h"
@@ -45,6 +48,14 @@ W* Place(W* widget, const QRect& where, const char* name) {
   return widget;
 }
 
+// A selector's rows and its selected row, set without reporting a pick.
+void ShowRows(QComboBox* combo, const QStringList& rows, int selected) {
+  const QSignalBlocker quiet(combo);
+  combo->clear();
+  combo->addItems(rows);
+  combo->setCurrentIndex(selected);
+}
+
 }  // namespace
 
 TFrmMainForm::~TFrmMainForm() { disconnect(FocusFollower_); }
@@ -73,8 +84,6 @@ TFrmMainForm::TFrmMainForm(QWidget* parent)
                             L::kMinimize, "btnWindowMinimize");
   btnWindowClose = Place(new TImageButton(this, Glyph::Close, L::kClose.size(), {}, {}, QStringLiteral("Close")), L::kClose,
                          "btnWindowClose");
-  connect(btnWindowMinimize, &QAbstractButton::clicked, this, &QWidget::showMinimized);
-  connect(btnWindowClose, &QAbstractButton::clicked, this, &QWidget::close);
 
   const auto bigButton = [this](Glyph glyph, const QRect& where, const char* name, const QString& spoken) {
     auto* button = Place(new TImageButton(this, glyph, where.size(), {}, {}, spoken), where, name);
@@ -196,6 +205,7 @@ TFrmMainForm::TFrmMainForm(QWidget* parent)
   });
   tmrClearMemory.start();
   tmrPaintSP.start();
+  ForwardSignals();
 
   // Keys are seen before the focused control sees them.
   qApp->installEventFilter(this);
@@ -206,6 +216,68 @@ TFrmMainForm::TFrmMainForm(QWidget* parent)
     setGeometry(PlaceOnScreen(QRect(available.center() - rect().center(), size()), available));
   }
 }
+
+void TFrmMainForm::ForwardSignals() {
+  connect(btnWindowMinimize, &QAbstractButton::clicked, this, &QWidget::showMinimized);
+  connect(btnWindowClose, &QAbstractButton::clicked, this, &QWidget::close);
+  const std::pair<QAbstractButton*, void (TFrmMainForm::*)()> clicks[] = {
+      {btnHomePage, &TFrmMainForm::HomePageClicked},
+      {btnEMail, &TFrmMainForm::EMailClicked},
+      {btnHelp, &TFrmMainForm::HelpClicked},
+      {btnAbout, &TFrmMainForm::AboutClicked},
+      {btnUpdate, &TFrmMainForm::UpdateClicked},
+      {btnOptions, &TFrmMainForm::OptionsClicked},
+      {RzBmpButton1, &TFrmMainForm::SelectOutputFolderClicked},
+      {btnSelectOutputFolder, &TFrmMainForm::SelectOutputFolderClicked},
+      {btnConvert, &TFrmMainForm::ConvertClicked},
+      {btnPlay, &TFrmMainForm::PlayClicked},
+      {btnPause, &TFrmMainForm::PauseClicked},
+      {btnStop, &TFrmMainForm::StopClicked},
+      {btnOpenFile, &TFrmMainForm::AddFilesClicked},
+      {btnRemoveFile, &TFrmMainForm::RemoveFilesClicked},
+      {btnClearFile, &TFrmMainForm::ClearFilesClicked},
+  };
+  for (const auto& [button, signal] : clicks) connect(button, &QAbstractButton::clicked, this, signal);
+  connect(cbbOutputFiletype, &QComboBox::activated, this, &TFrmMainForm::OutputFiletypePicked);
+  connect(cbbProfile, &QComboBox::activated, this, &TFrmMainForm::ProfilePicked);
+  connect(chkShutdown, &QCheckBox::clicked, this, &TFrmMainForm::ShutdownClicked);
+  connect(chkShowOutputDirectory, &QCheckBox::clicked, this, &TFrmMainForm::ShowOutputDirectoryClicked);
+  connect(&tmrClearMemory, &QTimer::timeout, this, &TFrmMainForm::ClearMemoryTick);
+  connect(DSVideoWindowEx1, &TVideoWindow::FrameBoxChanged, this, &TFrmMainForm::FrameBoxChanged);
+}
+
+// --- what the program shows --------------------------------------------------
+
+void TFrmMainForm::ShowCaption(const QString& caption) {
+  setWindowTitle(caption);
+  lblTitle->setText(caption);
+}
+
+void TFrmMainForm::ShowOutputFiletypes(const QStringList& rows, int selected) {
+  ShowRows(cbbOutputFiletype, rows, selected);
+}
+
+void TFrmMainForm::ShowProfiles(const QStringList& rows, int selected) { ShowRows(cbbProfile, rows, selected); }
+
+void TFrmMainForm::ShowOutputFolder(const QString& folder) { edtOutputFolder->setText(folder); }
+
+void TFrmMainForm::ShowShutdown(bool on) { chkShutdown->setChecked(on); }
+
+void TFrmMainForm::ShowOutputDirectoryWhenDone(bool on) { chkShowOutputDirectory->setChecked(on); }
+
+void TFrmMainForm::ShowLogo(bool shown) { DSVideoWindowEx1->ShowLogo(shown); }
+
+void TFrmMainForm::ShowFrame(const QImage& picture) { DSVideoWindowEx1->ShowFrame(picture); }
+
+QSize TFrmMainForm::FrameBox() const { return DSVideoWindowEx1->FrameBox(); }
+
+void TFrmMainForm::ShowPosition(const QString& text) { pnlCurTime->setText(text); }
+
+void TFrmMainForm::ShowTrimBar(TTrimBar* bar) { Panel1->SetBar(bar); }
+
+TSourceListView& TFrmMainForm::SourceListView() { return *dxTreeSourceFileInfo; }
+
+// --- showing and closing -----------------------------------------------------
 
 void TFrmMainForm::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);

@@ -1,18 +1,12 @@
 #include "MainController.h"
 
-#include <QCheckBox>
-#include <QComboBox>
 #include <QCoreApplication>
-#include <QLabel>
-#include <QLineEdit>
-#include <QSignalBlocker>
 #include <QTimer>
 #include <QWindow>
 
 #include "CompanionExports.h"
 #include "CompanionLibrary.h"
 #include "FlashForm.h"
-#include "ImageButton.h"
 #include "JpegImage.h"
 #include "Launcher.h"
 #include "QtDialogs.h"
@@ -24,8 +18,6 @@
 #include "PreviewChildGraph.h"
 #include "PreviewPlayer.h"
 #include "ScreenSaver.h"
-#include "TrimBarPanel.h"
-#include "VideoWindow.h"
 #include "UnitCustomProc.h"
 #include "Unit_Convert.h"
 #include "Unit_Converting.h"
@@ -37,11 +29,10 @@ namespace {
 
 QString Local(const std::string& text) { return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size())); }
 
-void ShowSelector(QComboBox* combo, const TSettingSelector& model) {
-  const QSignalBlocker quiet(combo);
-  combo->clear();
-  for (const auto& item : model.Items()) combo->addItem(Local(item));
-  combo->setCurrentIndex(model.ItemIndex());
+QStringList Rows(const TSettingSelector& model) {
+  QStringList rows;
+  for (const auto& item : model.Items()) rows.push_back(Local(item));
+  return rows;
 }
 
 // The preview's part of the main window.
@@ -49,8 +40,8 @@ class TPreviewWindowView : public IPreviewView {
  public:
   TPreviewWindowView(gui::TFrmMainForm& form, platform::TScreenSaverInhibitor& screenSaver)
       : Form_(form), ScreenSaver_(screenSaver) {}
-  void ShowLogo(bool shown) override { Form_.DSVideoWindowEx1->ShowLogo(shown); }
-  void ShowPosition(const std::string& text) override { Form_.pnlCurTime->setText(Local(text)); }
+  void ShowLogo(bool shown) override { Form_.ShowLogo(shown); }
+  void ShowPosition(const std::string& text) override { Form_.ShowPosition(Local(text)); }
   void HoldScreenSaver(bool hold) override { ScreenSaver_.Hold(hold); }
 
  private:
@@ -73,53 +64,51 @@ void TMainController::Wire() {
   f.OnFirstShow = [this] { FirstShow(); };
   f.OnFormClose = [this] { FormClose(); };
   f.OnHelp = [this] { OpenHelp(); };
-  connect(f.btnHomePage, &QAbstractButton::clicked, this,
-          [this] { Env_.Services.OpenWithDefaultHandler(ProductInfo_.HomePage); });
-  connect(f.btnEMail, &QAbstractButton::clicked, this,
+  using Form = gui::TFrmMainForm;
+  connect(&f, &Form::HomePageClicked, this, [this] { Env_.Services.OpenWithDefaultHandler(ProductInfo_.HomePage); });
+  connect(&f, &Form::EMailClicked, this,
           [this] { Env_.Services.OpenWithDefaultHandler("mailto:" + ProductInfo_.Email); });
-  connect(f.btnHelp, &QAbstractButton::clicked, this, [this] { OpenHelp(); });
-  connect(f.btnAbout, &QAbstractButton::clicked, this, [this] { ShowAbout(); });
-  connect(&f, &gui::TFrmMainForm::Label3Click, this, [this] { Env_.Services.OpenInBrowser(kCodecDownloadAddress); });
-  connect(f.btnUpdate, &QAbstractButton::clicked, this, [this] { LaunchUpdater(Env_.AppPath, Env_.Services); });
-  connect(&f.tmrClearMemory, &QTimer::timeout, this, [this] { Env_.Services.TrimWorkingSet(); });
+  connect(&f, &Form::HelpClicked, this, [this] { OpenHelp(); });
+  connect(&f, &Form::AboutClicked, this, [this] { ShowAbout(); });
+  connect(&f, &Form::CodecLinkClicked, this, [this] { Env_.Services.OpenInBrowser(kCodecDownloadAddress); });
+  connect(&f, &Form::UpdateClicked, this, [this] { LaunchUpdater(Env_.AppPath, Env_.Services); });
+  connect(&f, &Form::ClearMemoryTick, this, [this] { Env_.Services.TrimWorkingSet(); });
 
   // Only the user's picks apply a profile; selecting from code never does.
-  connect(f.cbbOutputFiletype, &QComboBox::activated, this, [this](int row) {
+  connect(&f, &Form::OutputFiletypePicked, this, [this](int row) {
     if (!Proc_) return;
     Proc_->Profiles.cbbOutputFiletypeChange(row);
     ShowSettings();
   });
-  connect(f.cbbProfile, &QComboBox::activated, this, [this](int row) {
+  connect(&f, &Form::ProfilePicked, this, [this](int row) {
     if (!Proc_) return;
     Proc_->Profiles.cbbProfileChange(row);
     ShowSettings();
   });
-  connect(f.chkShutdown, &QCheckBox::clicked, this, [this](bool on) {
+  connect(&f, &Form::ShutdownClicked, this, [this](bool on) {
     if (Proc_) Proc_->UserSettings.Settings.Shutdown = on;
   });
-  connect(f.chkShowOutputDirectory, &QCheckBox::clicked, this, [this](bool on) {
+  connect(&f, &Form::ShowOutputDirectoryClicked, this, [this](bool on) {
     if (Proc_) Proc_->UserSettings.Settings.ShowOutputDirectory = on;
   });
-  const auto selectFolder = [this] {
+  connect(&f, &Form::SelectOutputFolderClicked, this, [this] {
     if (!Proc_) return;
     Proc_->UserSettings.btnSelectOutputFolderClick();
     ShowSettings();
-  };
-  connect(f.RzBmpButton1, &QAbstractButton::clicked, this, selectFolder);
-  connect(f.btnSelectOutputFolder, &QAbstractButton::clicked, this, selectFolder);
-  connect(f.btnConvert, &QAbstractButton::clicked, this, [this] {
+  });
+  connect(&f, &Form::ConvertClicked, this, [this] {
     if (Proc_) Proc_->btnConvertClick();
   });
-  connect(f.btnOptions, &QAbstractButton::clicked, this, [this] { ShowOptions(); });
+  connect(&f, &Form::OptionsClicked, this, [this] { ShowOptions(); });
 
   // The preview player's buttons.
-  connect(f.btnPlay, &QAbstractButton::clicked, this, [this] {
+  connect(&f, &Form::PlayClicked, this, [this] {
     if (Preview_) Preview_->btnPlayClick();
   });
-  connect(f.btnPause, &QAbstractButton::clicked, this, [this] {
+  connect(&f, &Form::PauseClicked, this, [this] {
     if (Preview_) Preview_->btnPauseClick();
   });
-  connect(f.btnStop, &QAbstractButton::clicked, this, [this] {
+  connect(&f, &Form::StopClicked, this, [this] {
     if (Preview_) Preview_->btnStopClick();
   });
 }
@@ -127,12 +116,13 @@ void TMainController::Wire() {
 void TMainController::ShowSettings() {
   if (!Proc_) return;
   gui::TFrmMainForm& f = *MainForm_;
-  ShowSelector(f.cbbOutputFiletype, Proc_->Profiles.cbbOutputFiletype);
-  ShowSelector(f.cbbProfile, Proc_->Profiles.cbbProfile);
+  const TProfileModel& profiles = Proc_->Profiles;
+  f.ShowOutputFiletypes(Rows(profiles.cbbOutputFiletype), profiles.cbbOutputFiletype.ItemIndex());
+  f.ShowProfiles(Rows(profiles.cbbProfile), profiles.cbbProfile.ItemIndex());
   const TUserSettings& s = Proc_->UserSettings.Settings;
-  f.edtOutputFolder->setText(Local(s.OutDir));
-  f.chkShutdown->setChecked(s.Shutdown);
-  f.chkShowOutputDirectory->setChecked(s.ShowOutputDirectory);
+  f.ShowOutputFolder(Local(s.OutDir));
+  f.ShowShutdown(s.Shutdown);
+  f.ShowOutputDirectoryWhenDone(s.ShowOutputDirectory);
 }
 
 void TMainController::FirstShow() {
@@ -170,11 +160,11 @@ void TMainController::InitApplication() {
   ScreenSaver_ = std::make_unique<platform::TScreenSaverInhibitor>("Tarquel");
   // The preview decodes and draws in a child process; the video window
   // shows its pictures.
-  gui::TVideoWindow* video = MainForm_->DSVideoWindowEx1;
+  gui::TFrmMainForm* form = MainForm_.get();
   PlayerGraph_ = std::make_unique<media::TPreviewChildGraph>(Env_.AppPath + "tarquel-preview");
-  PlayerGraph_->SetOnFrame([video](const QImage& picture, std::int64_t) { video->ShowFrame(picture); });
-  PlayerGraph_->SetFrameBox(video->FrameBox().width(), video->FrameBox().height());
-  connect(video, &gui::TVideoWindow::FrameBoxChanged, this,
+  PlayerGraph_->SetOnFrame([form](const QImage& picture, std::int64_t) { form->ShowFrame(picture); });
+  PlayerGraph_->SetFrameBox(form->FrameBox().width(), form->FrameBox().height());
+  connect(form, &gui::TFrmMainForm::FrameBoxChanged, this,
           [this](QSize box) { PlayerGraph_->SetFrameBox(box.width(), box.height()); });
   PreviewView_ = std::make_unique<TPreviewWindowView>(*MainForm_, *ScreenSaver_);
   Preview_ = std::make_unique<TPreviewPlayer>(
@@ -189,7 +179,7 @@ void TMainController::InitApplication() {
   Proc_ = std::make_unique<TCustomProc>(*Lib_, Env_.Home, Env_.Dialogs, Env_.Dialogs, *BatchHost_, *Preview_,
                                         processMessages);
   Preview_->Attach(Proc_->TrimBar, Proc_->SourceList);
-  MainForm_->Panel1->SetBar(&Proc_->TrimBar);
+  MainForm_->ShowTrimBar(&Proc_->TrimBar);
   gui::TSourceFilesUi::TServices sources{Env_.MakeProbeGraph ? Env_.MakeProbeGraph : media::MakeProbeGraph,
                                          Env_.ShowCodeErrorForm,
                                          [this](const std::string& report) {
@@ -220,8 +210,7 @@ void TMainController::InitApplication() {
   ProductInfo_ = ReadProductInfo(Env_.AppPath + "Res.dll", Env_.ExePath);
   ProductInfo_.AppPath = Env_.AppPath;
   const QString caption = Local(MainCaption(ProductInfo_));
-  MainForm_->setWindowTitle(caption);
-  MainForm_->lblTitle->setText(caption);
+  MainForm_->ShowCaption(caption);
 }
 
 // --- Options dialog ------------------------------------------------------------

@@ -1,5 +1,6 @@
 // What the window tests share: boxes that are recorded instead of shown,
-// and a temporary program folder with the built companions.
+// a temporary program folder with the built companions, and the controls
+// found by name.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -7,8 +8,11 @@
 #include <filesystem>
 #include <initializer_list>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
+
+#include <QWidget>
 
 #include "MainController.h"
 #include "QtDialogs.h"
@@ -18,6 +22,15 @@
 namespace tarquel::test {
 
 inline const std::string kProgramDir = TARQUEL_PROGRAM_DIR "/";
+
+// A control of `window` by its object name, as the Tab order and screen
+// readers know it; a missing one fails the test.
+template <typename W = QWidget>
+W* Control(const QWidget& window, const char* name) {
+  W* found = window.findChild<W*>(QString::fromLatin1(name));
+  if (found == nullptr) throw std::logic_error(std::string("no control named ") + name);
+  return found;
+}
 
 // Records every box instead of showing it; questions get `answer`.
 struct RecordedDialogs : gui::TQtDialogs {

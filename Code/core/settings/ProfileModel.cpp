@@ -64,19 +64,9 @@ TProfileModel::TProfileModel(const TConfigFiles& config, TUserSettingsModel& use
     : Config_(config), UserSettings_(userSettings), NamePrompt_(namePrompt), Messages_(messages) {}
 
 TSettingSelector& TProfileModel::SelectorOf(TSettingField field) {
-  switch (field) {
-    case TSettingField::VideoSize: return cbbVideoSize;
-    case TSettingField::VideoBitrate: return cbbVideoBitrate;
-    case TSettingField::Framerate: return cbbFramerate;
-    case TSettingField::Aspectratio: return cbbAspectratio;
-    case TSettingField::AudioBitrate: return cbbAudioBitrate;
-    case TSettingField::AudioSample: return cbbAudioSample;
-    case TSettingField::AudioChannels: return cbbAudioChannels;
-    case TSettingField::AudioVolumeGain: return cbbAudioVolumeGain;
-    case TSettingField::OutputFiletype: return cbbOutputFiletype;
-    case TSettingField::Profile: return cbbProfile;
-  }
-  return cbbProfile;
+  if (field == TSettingField::OutputFiletype) return cbbOutputFiletype;
+  if (field == TSettingField::Profile) return cbbProfile;
+  return *OptionSelectorOf(*this, field);
 }
 
 void TProfileModel::FillAllSelectors() {

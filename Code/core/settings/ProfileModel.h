@@ -7,6 +7,7 @@
 #include <array>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 #include "Catalogues.h"
@@ -131,6 +132,38 @@ class TProfileModel {
   INamePrompt& NamePrompt_;
   IMessageBox& Messages_;
 };
+
+// Which member of a view of the options shows which of the eight option
+// fields: the profile model's selectors and the Options dialog's combo boxes
+// carry the same names, so one table serves both.
+template <typename View>
+struct TOptionSelector {
+  TSettingField Field;
+  decltype(&View::cbbVideoSize) Member;
+};
+
+template <typename View>
+inline constexpr std::array<TOptionSelector<View>, 8> OptionSelectors = {{
+    {TSettingField::VideoSize, &View::cbbVideoSize},
+    {TSettingField::VideoBitrate, &View::cbbVideoBitrate},
+    {TSettingField::Framerate, &View::cbbFramerate},
+    {TSettingField::Aspectratio, &View::cbbAspectratio},
+    {TSettingField::AudioBitrate, &View::cbbAudioBitrate},
+    {TSettingField::AudioSample, &View::cbbAudioSample},
+    {TSettingField::AudioVolumeGain, &View::cbbAudioVolumeGain},
+    {TSettingField::AudioChannels, &View::cbbAudioChannels},
+}};
+
+// The member of `view` that shows option field `field`; null for the
+// output type and the profile, which no option selector shows.
+template <typename View>
+auto* OptionSelectorOf(View& view, TSettingField field) {
+  const auto& table = OptionSelectors<std::remove_const_t<View>>;
+  for (const auto& selector : table) {
+    if (selector.Field == field) return &(view.*selector.Member);
+  }
+  return decltype(&(view.*table[0].Member)){nullptr};
+}
 
 // The six preset fields of the settings as stored: indices joined by "|",
 // NoSelection as "-1".

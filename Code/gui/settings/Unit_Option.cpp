@@ -160,19 +160,8 @@ TfrmOption::TfrmOption(TProfileModel& profiles, TOptionsDialogModel& options, QW
 TfrmOption::~TfrmOption() { Profiles_.Changes.Unsubscribe(Subscription_); }
 
 QComboBox* TfrmOption::SelectorOf(TSettingField field) const {
-  switch (field) {
-    case TSettingField::VideoSize: return cbbVideoSize;
-    case TSettingField::VideoBitrate: return cbbVideoBitrate;
-    case TSettingField::Framerate: return cbbFramerate;
-    case TSettingField::Aspectratio: return cbbAspectratio;
-    case TSettingField::AudioBitrate: return cbbAudioBitrate;
-    case TSettingField::AudioSample: return cbbAudioSample;
-    case TSettingField::AudioVolumeGain: return cbbAudioVolumeGain;
-    case TSettingField::AudioChannels: return cbbAudioChannels;
-    case TSettingField::OutputFiletype:
-    case TSettingField::Profile: break;
-  }
-  return nullptr;
+  QComboBox* const* combo = OptionSelectorOf(*this, field);
+  return combo ? *combo : nullptr;
 }
 
 void TfrmOption::ShowModel() {

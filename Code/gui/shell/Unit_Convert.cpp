@@ -1,21 +1,18 @@
 #include "Unit_Convert.h"
 
 #include <QApplication>
-#include <QBitmap>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QGuiApplication>
 #include <QHeaderView>
-#include <QDropEvent>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPainter>
 #include <QScreen>
-#include <QMimeData>
+#include <QSignalBlocker>
 #include <QSizeGrip>
-#include <QWindow>
+
+#include <utility>
 
 #include "Artwork.h"
 #include "ImageButton.h"
@@ -29,19 +26,8 @@ namespace tarquel::gui {
 
 namespace L = artwork::layout;
 using artwork::Glyph;
-using L::Follow;
 
 namespace {
-
-// The window is this much taller than its skin; the strip below the skin
-// is outside the window's outline.
-constexpr int kBelowSkin = 519 - L::kSkinHeight;
-
-// Space and Enter act on a focused control as a click does.
-bool IsActivationKey(const QKeyEvent* key) {
-  return (key->key() == Qt::Key_Space || key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
-         (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
-}
 
 QLabel* SkinLabel(QWidget* parent, const QString& text, int x, int y, int pixels = 11, bool bold = false) {
   auto* label = new QLabel(text, parent);
@@ -60,6 +46,14 @@ W* Place(W* widget, const QRect& where, const char* name) {
   widget->setGeometry(where);
   widget->setObjectName(QString::fromLatin1(name));
   return widget;
+}
+
+// A selector's rows and its selected row, set without reporting a pick.
+void ShowRows(QComboBox* combo, const QStringList& rows, int selected) {
+  const QSignalBlocker quiet(combo);
+  combo->clear();
+  combo->addItems(rows);
+  combo->setCurrentIndex(selected);
 }
 
 }  // namespace
@@ -90,8 +84,6 @@ TFrmMainForm::TFrmMainForm(QWidget* parent)
                             L::kMinimize, "btnWindowMinimize");
   btnWindowClose = Place(new TImageButton(this, Glyph::Close, L::kClose.size(), {}, {}, QStringLiteral("Close")), L::kClose,
                          "btnWindowClose");
-  connect(btnWindowMinimize, &QAbstractButton::clicked, this, &QWidget::showMinimized);
-  connect(btnWindowClose, &QAbstractButton::clicked, this, &QWidget::close);
 
   const auto bigButton = [this](Glyph glyph, const QRect& where, const char* name, const QString& spoken) {
     auto* button = Place(new TImageButton(this, glyph, where.size(), {}, {}, spoken), where, name);
@@ -213,6 +205,7 @@ TFrmMainForm::TFrmMainForm(QWidget* parent)
   });
   tmrClearMemory.start();
   tmrPaintSP.start();
+  ForwardSignals();
 
   // Keys are seen before the focused control sees them.
   qApp->installEventFilter(this);
@@ -224,186 +217,67 @@ TFrmMainForm::TFrmMainForm(QWidget* parent)
   }
 }
 
-bool TFrmMainForm::FormKeyDown(int key, Qt::KeyboardModifiers modifiers) {
-  const Qt::KeyboardModifiers held = modifiers & (Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier | Qt::MetaModifier);
-  if (key == Qt::Key_F1) {
-    if (OnHelp) OnHelp();
-    return true;
-  }
-  if (held != Qt::ControlModifier) return false;  // Ctrl alone
-  QAbstractButton* target = nullptr;
-  switch (key) {
-    case Qt::Key_O: target = btnOpenFile; break;
-    case Qt::Key_R: target = btnRemoveFile; break;
-    case Qt::Key_L: target = btnClearFile; break;
-    case Qt::Key_I: target = btnOptions; break;
-    case Qt::Key_P: target = btnPlay; break;
-    case Qt::Key_U: target = btnPause; break;
-    case Qt::Key_T: target = btnStop; break;
-    case Qt::Key_S:
-    case Qt::Key_N: target = btnConvert; break;
-    case Qt::Key_B: target = btnSelectOutputFolder; break;
-    default: return false;
-  }
-  // A click, also on a button that is not visible.
-  emit target->clicked(false);
-  return true;
-}
-
-bool TFrmMainForm::eventFilter(QObject* watched, QEvent* event) {
-  switch (event->type()) {
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonRelease:
-    case QEvent::KeyPress:
-    case QEvent::Wheel:
-    case QEvent::Drop:
-      if (auto* widget = qobject_cast<QWidget*>(watched); widget && widget->window() == this) {
-        QuietPaintTicks_ = 0;
-        if (!tmrPaintSP.isActive()) tmrPaintSP.start();
-      }
-      break;
-    default:
-      break;
-  }
-  if (event->type() == QEvent::KeyPress) {
-    auto* widget = qobject_cast<QWidget*>(watched);
-    // Keys meant for a modal box (or any other window) are not ours.
-    const QWidget* modal = QApplication::activeModalWidget();
-    if (widget && widget->window() == this && isEnabled() && (modal == nullptr || modal->window() == this)) {
-      const auto* key = static_cast<QKeyEvent*>(event);
-      // Each press once: where it first arrives, at the focused control or,
-      // without one, at the window itself (not again as it travels upwards).
-      // A box the press opened takes the focus away meanwhile, so the same
-      // press reaching the window afterwards is recognised as already seen.
-      const PreviewedKey seen{event, key->key(), key->modifiers(), key->timestamp()};
-      QWidget* focus = QApplication::focusWidget();
-      if ((widget == focus || (focus == nullptr && widget == this)) && !(seen == Previewed_)) {
-        const bool acted = FormKeyDown(key->key(), key->modifiers());
-        if (acted) {
-          Previewed_ = seen;
-          QTimer::singleShot(0, this, [this] { Previewed_ = {}; });
-        }
-      }
-      if (watched == Label3 && IsActivationKey(key)) {
-        emit Label3Click();
-        return true;
-      }
-    }
-    return false;
-  }
-  // The link takes its own clicks: a press on it must not start a window
-  // move, which would keep the release from it.
-  if (watched == Label3 && event->type() == QEvent::MouseButtonPress) {
-    Label3Pressed_ = static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton;
-    return true;
-  }
-  if (watched == Label3 && event->type() == QEvent::MouseButtonRelease) {
-    const auto* mouse = static_cast<QMouseEvent*>(event);
-    const bool clicked =
-        Label3Pressed_ && mouse->button() == Qt::LeftButton && Label3->rect().contains(mouse->position().toPoint());
-    Label3Pressed_ = false;
-    if (clicked) emit Label3Click();
-    return true;
-  }
-  if (watched == lblTitle && event->type() == QEvent::MouseButtonPress) {
-    StartMove(static_cast<QMouseEvent*>(event));
-  }
-  return QWidget::eventFilter(watched, event);
-}
-
-void TFrmMainForm::dragEnterEvent(QDragEnterEvent* event) {
-  if (!LocalFilesOf(event->mimeData()).empty()) {
-    event->acceptProposedAction();
-  } else {
-    event->ignore();
-  }
-}
-
-void TFrmMainForm::dropEvent(QDropEvent* event) {
-  const std::vector<std::string> paths = LocalFilesOf(event->mimeData());
-  if (paths.empty()) {
-    event->ignore();
-    return;
-  }
-  event->acceptProposedAction();
-  if (OnFilesDropped) OnFilesDropped(paths);
-}
-
-void TFrmMainForm::paintEvent(QPaintEvent*) {
-  QPainter p(this);
-  p.drawPixmap(0, 0, Skin_);
-  // The focus of a check box (with its caption) or of the link.
-  QWidget* focus = QApplication::focusWidget();
-  if (!SkinMarksFocusOf(focus)) return;
-  QRect around = focus->geometry();
-  if (focus == chkShutdown) around = around.united(Label1->geometry());
-  if (focus == chkShowOutputDirectory) around = around.united(Label2->geometry());
-  artwork::DrawFocusMark(p, around.adjusted(-3, -2, 3, 2));
-}
-
-bool TFrmMainForm::SkinMarksFocusOf(const QWidget* widget) const {
-  return widget != nullptr && (widget == chkShutdown || widget == chkShowOutputDirectory || widget == Label3);
-}
-
-void TFrmMainForm::changeEvent(QEvent* event) {
-  QWidget::changeEvent(event);
-  // Disabled during a batch, the window lost its focus; it comes back to
-  // the list rather than to whatever control Qt finds first.
-  const bool regained = event->type() == QEvent::EnabledChange || event->type() == QEvent::ActivationChange;
-  if (regained && isEnabled() && isActiveWindow() &&
-      (QApplication::focusWidget() == nullptr || QApplication::focusWidget()->window() != this)) {
-    dxTreeSourceFileInfo->setFocus(Qt::OtherFocusReason);
-  }
-}
-
-bool TFrmMainForm::focusNextPrevChild(bool next) {
-  // Without a focused control, Tab starts the order at its beginning and
-  // Shift+Tab at its end.
-  const QWidget* focus = QApplication::focusWidget();
-  if (focus == nullptr || focus->window() != this) {
-    QWidget* start = next ? static_cast<QWidget*>(dxTreeSourceFileInfo) : chkShutdown;
-    start->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
-    return true;
-  }
-  return QWidget::focusNextPrevChild(next);
-}
-
-void TFrmMainForm::resizeEvent(QResizeEvent* event) {
-  QWidget::resizeEvent(event);
-  ApplySkin();
-}
-
-void TFrmMainForm::ApplySkin() {
-  const QSize skin(std::max(width(), L::kSkinWidth), std::max(height() - kBelowSkin, L::kSkinHeight));
-  if (skin == SkinSize_) return;
-  SkinSize_ = skin;
-  const QImage picture = artwork::DrawSkin(skin);
-  Skin_ = QPixmap::fromImage(picture);
-  // The outline is the skin without its transparent colour.
-  setMask(QBitmap::fromImage(picture.createMaskFromColor(artwork::kSkinTransparent.rgb(), Qt::MaskInColor)));
-  const QSize extra = skin - QSize(L::kSkinWidth, L::kSkinHeight);
-  const struct {
-    QWidget* widget;
-    QRect place;
-    Follow horizontal, vertical;
-  } following[] = {
-      {btnWindowMinimize, L::kMinimize, Follow::Move, Follow::Stay},
-      {btnWindowClose, L::kClose, Follow::Move, Follow::Stay},
-      {btnHomePage, L::kHomePage, Follow::Move, Follow::Stay},
-      {btnEMail, L::kEMail, Follow::Move, Follow::Stay},
-      {btnHelp, L::kHelp, Follow::Move, Follow::Stay},
-      {btnAbout, L::kAbout, Follow::Move, Follow::Stay},
-      {btnUpdate, L::kUpdate, Follow::Move, Follow::Stay},
-      {dxTreeSourceFileInfo, L::kSourceList, Follow::Stretch, Follow::Stretch},
-      {btnOpenFile, L::kOpenFile, Follow::Move, Follow::Stay},
-      {btnRemoveFile, L::kRemoveFile, Follow::Move, Follow::Stay},
-      {btnClearFile, L::kClearFile, Follow::Move, Follow::Stay},
-      {btnConvert, L::kConvert, Follow::Move, Follow::Move},
-      {SizeGrip, L::kSizeGrip, Follow::Move, Follow::Move},
+void TFrmMainForm::ForwardSignals() {
+  connect(btnWindowMinimize, &QAbstractButton::clicked, this, &QWidget::showMinimized);
+  connect(btnWindowClose, &QAbstractButton::clicked, this, &QWidget::close);
+  const std::pair<QAbstractButton*, void (TFrmMainForm::*)()> clicks[] = {
+      {btnHomePage, &TFrmMainForm::HomePageClicked},
+      {btnEMail, &TFrmMainForm::EMailClicked},
+      {btnHelp, &TFrmMainForm::HelpClicked},
+      {btnAbout, &TFrmMainForm::AboutClicked},
+      {btnUpdate, &TFrmMainForm::UpdateClicked},
+      {btnOptions, &TFrmMainForm::OptionsClicked},
+      {RzBmpButton1, &TFrmMainForm::SelectOutputFolderClicked},
+      {btnSelectOutputFolder, &TFrmMainForm::SelectOutputFolderClicked},
+      {btnConvert, &TFrmMainForm::ConvertClicked},
+      {btnPlay, &TFrmMainForm::PlayClicked},
+      {btnPause, &TFrmMainForm::PauseClicked},
+      {btnStop, &TFrmMainForm::StopClicked},
+      {btnOpenFile, &TFrmMainForm::AddFilesClicked},
+      {btnRemoveFile, &TFrmMainForm::RemoveFilesClicked},
+      {btnClearFile, &TFrmMainForm::ClearFilesClicked},
   };
-  for (const auto& f : following) f.widget->setGeometry(L::Grown(f.place, extra, f.horizontal, f.vertical));
-  update();
+  for (const auto& [button, signal] : clicks) connect(button, &QAbstractButton::clicked, this, signal);
+  connect(cbbOutputFiletype, &QComboBox::activated, this, &TFrmMainForm::OutputFiletypePicked);
+  connect(cbbProfile, &QComboBox::activated, this, &TFrmMainForm::ProfilePicked);
+  connect(chkShutdown, &QCheckBox::clicked, this, &TFrmMainForm::ShutdownClicked);
+  connect(chkShowOutputDirectory, &QCheckBox::clicked, this, &TFrmMainForm::ShowOutputDirectoryClicked);
+  connect(&tmrClearMemory, &QTimer::timeout, this, &TFrmMainForm::ClearMemoryTick);
+  connect(DSVideoWindowEx1, &TVideoWindow::FrameBoxChanged, this, &TFrmMainForm::FrameBoxChanged);
 }
+
+// --- what the program shows --------------------------------------------------
+
+void TFrmMainForm::ShowCaption(const QString& caption) {
+  setWindowTitle(caption);
+  lblTitle->setText(caption);
+}
+
+void TFrmMainForm::ShowOutputFiletypes(const QStringList& rows, int selected) {
+  ShowRows(cbbOutputFiletype, rows, selected);
+}
+
+void TFrmMainForm::ShowProfiles(const QStringList& rows, int selected) { ShowRows(cbbProfile, rows, selected); }
+
+void TFrmMainForm::ShowOutputFolder(const QString& folder) { edtOutputFolder->setText(folder); }
+
+void TFrmMainForm::ShowShutdown(bool on) { chkShutdown->setChecked(on); }
+
+void TFrmMainForm::ShowOutputDirectoryWhenDone(bool on) { chkShowOutputDirectory->setChecked(on); }
+
+void TFrmMainForm::ShowLogo(bool shown) { DSVideoWindowEx1->ShowLogo(shown); }
+
+void TFrmMainForm::ShowFrame(const QImage& picture) { DSVideoWindowEx1->ShowFrame(picture); }
+
+QSize TFrmMainForm::FrameBox() const { return DSVideoWindowEx1->FrameBox(); }
+
+void TFrmMainForm::ShowPosition(const QString& text) { pnlCurTime->setText(text); }
+
+void TFrmMainForm::ShowTrimBar(TTrimBar* bar) { Panel1->SetBar(bar); }
+
+TSourceListView& TFrmMainForm::SourceListView() { return *dxTreeSourceFileInfo; }
+
+// --- showing and closing -----------------------------------------------------
 
 void TFrmMainForm::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
@@ -417,38 +291,6 @@ void TFrmMainForm::showEvent(QShowEvent* event) {
 void TFrmMainForm::closeEvent(QCloseEvent* event) {
   event->accept();
   if (OnFormClose) OnFormClose();
-}
-
-void TFrmMainForm::StartMove(QMouseEvent* event) {
-  if (event->button() != Qt::LeftButton) return;
-  // The window manager moves the window where it can; otherwise follow the mouse.
-  if (windowHandle() && windowHandle()->startSystemMove()) return;
-  Dragging_ = true;
-  DragOffset_ = event->globalPosition().toPoint() - frameGeometry().topLeft();
-  grabMouse();
-}
-
-void TFrmMainForm::mousePressEvent(QMouseEvent* event) { StartMove(event); }
-
-void TFrmMainForm::mouseMoveEvent(QMouseEvent* event) {
-  if (!Dragging_) return;
-  if (!(event->buttons() & Qt::LeftButton)) {
-    EndMove();
-    return;
-  }
-  move(event->globalPosition().toPoint() - DragOffset_);
-}
-
-// The grab lasts only while the button is down: otherwise every later click
-// would go to the window and move it instead of reaching a control.
-void TFrmMainForm::mouseReleaseEvent(QMouseEvent* event) {
-  if (Dragging_ && event->button() == Qt::LeftButton) EndMove();
-  QWidget::mouseReleaseEvent(event);
-}
-
-void TFrmMainForm::EndMove() {
-  Dragging_ = false;
-  releaseMouse();
 }
 
 }  // namespace tarquel::gui

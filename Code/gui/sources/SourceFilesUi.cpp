@@ -1,7 +1,6 @@
 #include "SourceFilesUi.h"
 
 #include "InitFileForm.h"
-#include "ImageButton.h"
 #include "QtOpenFileDialog.h"
 #include "SourceListModel.h"
 #include "SourceListView.h"
@@ -21,13 +20,13 @@ TSourceFilesUi::TSourceFilesUi(TFrmMainForm& form, TCustomProc& proc, TServices 
     OwnDialog_ = std::make_unique<TQtOpenFileDialog>(&form);
     Services_.OpenDialog = OwnDialog_.get();
   }
-  TSourceListView& list = *form.dxTreeSourceFileInfo;
+  TSourceListView& list = form.SourceListView();
   list.SetSourceModel(Model_.get());
 
   TSourceListEvents& events = proc.SourceEvents;
-  connect(form.btnOpenFile, &QAbstractButton::clicked, this, [this] { btnOpenFileClick(); });
-  connect(form.btnRemoveFile, &QAbstractButton::clicked, this, [&events] { events.btnRemoveFileClick(); });
-  connect(form.btnClearFile, &QAbstractButton::clicked, this, [&events] { events.btnClearFileClick(); });
+  connect(&form, &TFrmMainForm::AddFilesClicked, this, [this] { btnOpenFileClick(); });
+  connect(&form, &TFrmMainForm::RemoveFilesClicked, this, [&events] { events.btnRemoveFileClick(); });
+  connect(&form, &TFrmMainForm::ClearFilesClicked, this, [&events] { events.btnClearFileClick(); });
   list.OnKeyDown = [&events](bool deleteKey) { events.dxTreeSourceFileInfoKeyDown(deleteKey); };
   list.OnClick = [&proc] { proc.TrimBar.RefreshTrimBar(); };
   // The end of an edit brings the row's times back into line, and the

@@ -147,7 +147,7 @@ TEST_F(ConvertingUi, TheDialogFollowsABatchOfThreeAndGivesTheWindowBack) {
     status = Dialog().statStatePanel->toolTip();
     disabledDuring = !controller_->MainForm().isEnabled() && Dialog().isVisible();
   });
-  emit controller_->MainForm().btnConvert->clicked();
+  emit test::Control<QAbstractButton>(controller_->MainForm(), "btnConvert")->clicked();
   EXPECT_TRUE(Dialog().isVisible());
   ASSERT_TRUE(RunUntil([&] { return !Driver().Running(); }));
   ASSERT_EQ(commands_.size(), 3u);
@@ -171,7 +171,7 @@ TEST_F(ConvertingUi, StopAsksFirstAndRemovesOnlyTheStoppedFilesOutput) {
   fs::create_directories(dir_.File("out"));
   test::WriteFile(dir_.File("out/a.mp4"), "an older conversion");
   scripts_ = {{{Status(1)}, 137, true, true}};
-  emit controller_->MainForm().btnConvert->clicked();
+  emit test::Control<QAbstractButton>(controller_->MainForm(), "btnConvert")->clicked();
   ASSERT_TRUE(RunUntil([&] { return fs::exists(dir_.File("out/a_1.mp4")); }));
 
   dialogs_.answer = false;  // No: the batch goes on
@@ -197,7 +197,7 @@ TEST_F(ConvertingUi, TheCloseBoxAsksAndKeepsTheEndOfBatchActions) {
   AddRow("a.avi", "00:00:10");
   proc_->UserSettings.Settings.ShowOutputDirectory = true;
   scripts_ = {{{Status(1)}, 137, false, true}};
-  emit controller_->MainForm().btnConvert->clicked();
+  emit test::Control<QAbstractButton>(controller_->MainForm(), "btnConvert")->clicked();
   dialogs_.answer = false;
   Dialog().close();
   EXPECT_TRUE(Dialog().isVisible());
@@ -215,7 +215,7 @@ TEST_F(ConvertingUi, AFailedFileIsReportedOnceAtTheEndAndItsOutputRemoved) {
   AddRow("b.avi", "00:00:10");
   scripts_ = {{{Status(1), "evc.exe: cannot decode the input: Invalid data found when processing input\n"}, 1},
               {{Status(1), Status(10)}}};
-  emit controller_->MainForm().btnConvert->clicked();
+  emit test::Control<QAbstractButton>(controller_->MainForm(), "btnConvert")->clicked();
   ASSERT_TRUE(RunUntil([&] { return !Driver().Running(); }));
   ASSERT_EQ(dialogs_.messages.size(), 1u);
   EXPECT_EQ(dialogs_.messages[0], "This file could not be converted:\n\n" + dir_.File("a.avi") +
@@ -233,7 +233,7 @@ TEST_F(ConvertingUi, AnOutputThatIsMissingOrShortOfItsCutIsAFailure) {
   proc_->SourceList.SetCell(0, dxtrlSourceFileStartTime, "00:00:05");
   outputSeconds_[dir_.File("out/a.mp4")] = 29.5;  // the source ended early
   scripts_ = {{{Status(29)}}, {{Status(60)}, 0, false}};  // b's output was removed
-  emit controller_->MainForm().btnConvert->clicked();
+  emit test::Control<QAbstractButton>(controller_->MainForm(), "btnConvert")->clicked();
   ASSERT_TRUE(RunUntil([&] { return !Driver().Running(); }));
   ASSERT_EQ(dialogs_.messages.size(), 1u);
   EXPECT_EQ(dialogs_.messages[0], "These files could not be converted:\n\n" + dir_.File("a.avi") +
@@ -248,7 +248,7 @@ TEST_F(ConvertingUi, AnEncoderEndedBySignalOrWithoutWordsIsReportedInWords) {
   AddRow("a.avi", "00:00:10");
   AddRow("b.avi", "00:00:10");
   scripts_ = {{{Status(4)}, 137, true, false, 9}, {{Status(4)}, 3}};
-  emit controller_->MainForm().btnConvert->clicked();
+  emit test::Control<QAbstractButton>(controller_->MainForm(), "btnConvert")->clicked();
   ASSERT_TRUE(RunUntil([&] { return !Driver().Running(); }));
   ASSERT_EQ(dialogs_.messages.size(), 1u);
   EXPECT_EQ(dialogs_.messages[0], "These files could not be converted:\n\n" + dir_.File("a.avi") +
@@ -265,7 +265,7 @@ TEST_F(ConvertingUi, AQualityPickedOnTheMainWindowIsWhatTheFileGets) {
   proc_->Profiles.FillProfileList(proc_->Profiles.cbbProfile);  // "Mine" after the five qualities
   proc_->Options.cbbCustomProfileChange(0);  // picked in the Options dialog: 128 kbit/s
   const auto audioBitrate = [&] {
-    emit controller_->MainForm().btnConvert->clicked();
+    emit test::Control<QAbstractButton>(controller_->MainForm(), "btnConvert")->clicked();
     EXPECT_TRUE(RunUntil([&] { return !Driver().Running(); }));
     const std::string& command = commands_.back();
     const auto at = command.find(" -ab ");
@@ -285,7 +285,7 @@ TEST_F(ConvertingUi, TheTitlesShowTheBatchsProgressAndItsEndIsNotifiedOnce) {
   std::vector<QString> dialogTitles, mainTitles;
   QObject::connect(&Dialog(), &QWidget::windowTitleChanged, [&](const QString& t) { dialogTitles.push_back(t); });
   QObject::connect(&controller_->MainForm(), &QWidget::windowTitleChanged, [&](const QString& t) { mainTitles.push_back(t); });
-  emit controller_->MainForm().btnConvert->clicked();
+  emit test::Control<QAbstractButton>(controller_->MainForm(), "btnConvert")->clicked();
   // The user turns to another window while the batch runs.
   ASSERT_TRUE(RunUntil([&] { return Dialog().ProgressBar1->value() == 95; }));
   QWidget elsewhere;
@@ -313,7 +313,7 @@ TEST_F(ConvertingUi, TheTitlesShowTheBatchsProgressAndItsEndIsNotifiedOnce) {
   controller_->MainForm().activateWindow();
   ASSERT_TRUE(RunUntil([&] { return controller_->MainForm().isActiveWindow(); }));
   scripts_ = {{{Status(1)}, 1}};
-  emit controller_->MainForm().btnConvert->clicked();
+  emit test::Control<QAbstractButton>(controller_->MainForm(), "btnConvert")->clicked();
   ASSERT_TRUE(RunUntil([&] { return !Driver().Running(); }));
   EXPECT_EQ(notifications_.size(), 1u);
 }
@@ -326,7 +326,7 @@ TEST_F(ConvertingUi, OutputArrivingAfterStopChangesNothing) {
   TScript script{{Status(1), Status(3)}, 137, true, true};
   script.late = {Status(5), Status(8)};
   scripts_ = {script};
-  emit controller_->MainForm().btnConvert->clicked();
+  emit test::Control<QAbstractButton>(controller_->MainForm(), "btnConvert")->clicked();
   ASSERT_TRUE(RunUntil([&] { return Dialog().lblPersent->text() == QStringLiteral("Current: 1 , Total: 2."); }));
   dialogs_.answer = true;
   emit Dialog().btnStop->clicked();

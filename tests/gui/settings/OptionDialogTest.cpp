@@ -133,21 +133,22 @@ TEST_F(OptionDialogInTheProgram, FollowsTheMainWindowAndOkRefillsItsProfileList)
   f.FormKeyDown(Qt::Key_I, Qt::ControlModifier);
   EXPECT_TRUE(o.isVisible());
   EXPECT_TRUE(f.isEnabled());
-  Pick(f.cbbOutputFiletype, 3);  // the main window stays usable; the dialog follows
+  Pick(Control<QComboBox>(f, "cbbOutputFiletype"), 3);  // the main window stays usable; the dialog follows
   EXPECT_EQ(Shown(o.cbbAudioSample), "22050");
   EXPECT_EQ(Shown(o.cbbAudioChannels), "1 channel, Mono");
 
   QTest::keyClicks(o.cbbCustomProfile->lineEdit(), "Mine");
   o.btnSave->click();  // with the ".mp3" Normal Quality values
   Pick(o.cbbVideoBitrate, 0);
-  EXPECT_EQ(f.cbbProfile->count(), 5);
+  QComboBox* const mainProfiles = Control<QComboBox>(f, "cbbProfile");
+  EXPECT_EQ(mainProfiles->count(), 5);
   QTest::keyClick(&o, Qt::Key_Return);  // the default button
   EXPECT_FALSE(o.isVisible());
-  EXPECT_EQ(Rows(f.cbbProfile).back(), "Mine");
-  EXPECT_EQ(Shown(f.cbbProfile), "Normal Quality");
+  EXPECT_EQ(Rows(mainProfiles).back(), "Mine");
+  EXPECT_EQ(Shown(mainProfiles), "Normal Quality");
   EXPECT_EQ(Shown(o.cbbVideoBitrate), "256") << "OK applies no profile";
 
-  Pick(f.cbbProfile, 5);
+  Pick(mainProfiles, 5);
   EXPECT_EQ(Shown(o.cbbCustomProfile), "Mine");
   EXPECT_EQ(Shown(o.cbbVideoBitrate), "768");
   EXPECT_TRUE(dialogs_.messages.empty());

@@ -37,18 +37,20 @@ void ShowActive(QWidget& window) {
 
 TEST(Desktop, EveryControlHasAName) {
   gui::TFrmMainForm f;
-  const std::pair<QWidget*, const char*> names[] = {
-      {f.btnWindowMinimize, "Minimize"}, {f.btnWindowClose, "Close"}, {f.btnHomePage, "Home page"},
-      {f.btnEMail, "E-mail"},            {f.btnHelp, "Help"},         {f.btnAbout, "About"},
-      {f.btnPlay, "Play"},               {f.btnPause, "Pause"},       {f.btnStop, "Stop"},
-      {f.btnOpenFile, "Add Files"},      {f.btnConvert, "Convert"},   {f.RzBmpButton1, "Browse"},
-      {f.chkShutdown, "Shutdown computer when job is finished."},
-      {f.chkShowOutputDirectory, "Show output directory when done"},
-      {f.cbbProfile, "Profile Settings"},
-      {f.Label3, "Click here to download the coder"},
+  const std::pair<const char*, const char*> names[] = {
+      {"btnWindowMinimize", "Minimize"}, {"btnWindowClose", "Close"}, {"btnHomePage", "Home page"},
+      {"btnEMail", "E-mail"},            {"btnHelp", "Help"},         {"btnAbout", "About"},
+      {"btnPlay", "Play"},               {"btnPause", "Pause"},       {"btnStop", "Stop"},
+      {"btnOpenFile", "Add Files"},      {"btnConvert", "Convert"},   {"RzBmpButton1", "Browse"},
+      {"chkShutdown", "Shutdown computer when job is finished."},
+      {"chkShowOutputDirectory", "Show output directory when done"},
+      {"cbbProfile", "Profile Settings"},
+      {"Label3", "Click here to download the coder"},
   };
-  for (const auto& [widget, name] : names) EXPECT_EQ(SpokenName(widget), QString::fromUtf8(name)) << name;
-  QAccessibleInterface* play = QAccessible::queryAccessibleInterface(f.btnPlay);
+  for (const auto& [control, name] : names) {
+    EXPECT_EQ(SpokenName(test::Control(f, control)), QString::fromUtf8(name)) << name;
+  }
+  QAccessibleInterface* play = QAccessible::queryAccessibleInterface(test::Control(f, "btnPlay"));
   EXPECT_EQ(play->role(), QAccessible::Button);
   EXPECT_EQ(play->text(QAccessible::Description), QStringLiteral("Ctrl + P"));  // the hint
 }
@@ -69,16 +71,17 @@ TEST(Desktop, TabWalksTheControlsWithThePowerOffBoxLastAndKeysClickAFocusedButto
   EXPECT_EQ(walked, expected);
   // After a batch (the window disabled and enabled again) the focus is
   // back at the start of the order, not at the first button made.
-  f.btnConvert->setFocus(Qt::TabFocusReason);
+  QWidget* const list = &f.SourceListView();
+  test::Control(f, "btnConvert")->setFocus(Qt::TabFocusReason);
   f.setEnabled(false);
   f.setEnabled(true);
-  EXPECT_EQ(QApplication::focusWidget(), f.dxTreeSourceFileInfo);
+  EXPECT_EQ(QApplication::focusWidget(), list);
   QApplication::focusWidget()->clearFocus();
   QTest::keyClick(&f, Qt::Key_Tab);
-  EXPECT_EQ(QApplication::focusWidget(), f.dxTreeSourceFileInfo);
+  EXPECT_EQ(QApplication::focusWidget(), list);
 
   // The focus shows on the button, and Space and Enter click it.
-  gui::TImageButton* options = f.btnOptions;
+  auto* const options = test::Control<gui::TImageButton>(f, "btnOptions");
   const QImage unfocused = options->grab().toImage();
   options->setFocus(Qt::TabFocusReason);
   EXPECT_NE(options->grab().toImage(), unfocused);
@@ -88,7 +91,7 @@ TEST(Desktop, TabWalksTheControlsWithThePowerOffBoxLastAndKeysClickAFocusedButto
   QTest::keyClick(options, Qt::Key_Return);
   QTest::keyClick(options, Qt::Key_Enter, Qt::KeypadModifier);
   EXPECT_EQ(clicks, 3);
-  EXPECT_FALSE(f.chkShutdown->isChecked());
+  EXPECT_FALSE(test::Control<QCheckBox>(f, "chkShutdown")->isChecked());
 }
 
 TEST(Desktop, TheWindowStaysOnItsScreenAndGrowsWithTheList) {
@@ -107,17 +110,19 @@ TEST(Desktop, TheWindowStaysOnItsScreenAndGrowsWithTheList) {
 
   gui::TFrmMainForm f;
   f.show();
-  const QRect list = f.dxTreeSourceFileInfo->geometry(), convert = f.btnConvert->geometry();
+  QWidget *const listView = &f.SourceListView(), *const convertButton = test::Control(f, "btnConvert");
+  QWidget* const grip = test::Control<QSizeGrip>(f, "SizeGrip");
+  const QRect list = listView->geometry(), convert = convertButton->geometry();
   f.resize(1200, 800);
   EXPECT_EQ(f.size(), QSize(1200, 800));
-  EXPECT_EQ(f.dxTreeSourceFileInfo->geometry(), list.adjusted(0, 0, 514, 281));
-  EXPECT_EQ(f.btnConvert->geometry(), convert.translated(514, 281));
+  EXPECT_EQ(listView->geometry(), list.adjusted(0, 0, 514, 281));
+  EXPECT_EQ(convertButton->geometry(), convert.translated(514, 281));
   EXPECT_TRUE(f.mask().contains(QPoint(1190, 760)));
-  EXPECT_TRUE(f.SizeGrip->isVisible());
-  EXPECT_TRUE(f.mask().contains(f.SizeGrip->geometry().center()));
+  EXPECT_TRUE(grip->isVisible());
+  EXPECT_TRUE(f.mask().contains(grip->geometry().center()));
   f.resize(300, 200);
   EXPECT_EQ(f.size(), QSize(686, 519));
-  EXPECT_EQ(f.dxTreeSourceFileInfo->geometry(), list);
+  EXPECT_EQ(listView->geometry(), list);
 }
 
 using Link = test::ShellFixture;
@@ -129,11 +134,12 @@ TEST_F(Link, TheCodecLinkOpensTheAddressWhenClickedOrKeyed) {
   auto c = Controller();
   gui::TFrmMainForm& f = c->MainForm();
   ShowActive(f);
-  QTest::mouseClick(f.Label3, Qt::LeftButton, Qt::NoModifier, QPoint(10, 5));
+  QWidget* const link = test::Control(f, "Label3");
+  QTest::mouseClick(link, Qt::LeftButton, Qt::NoModifier, QPoint(10, 5));
   EXPECT_EQ(services_.browsed, std::vector<std::string>{kCodecDownloadAddress});
   EXPECT_EQ(QWidget::mouseGrabber(), nullptr);
-  f.Label3->setFocus(Qt::TabFocusReason);
-  QTest::keyClick(f.Label3, Qt::Key_Space);
+  link->setFocus(Qt::TabFocusReason);
+  QTest::keyClick(link, Qt::Key_Space);
   EXPECT_EQ(services_.browsed.size(), 2u);
 }
 

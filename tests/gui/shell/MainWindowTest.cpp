@@ -41,13 +41,15 @@ TEST_F(Shell, StartUpTitlesTheWindowAndFillsTheSelectors) {
   c->FirstShow();  // the splash stays its two seconds
   gui::TFrmMainForm& f = c->MainForm();
   EXPECT_EQ(f.windowTitle(), QStringLiteral("Tarquel 2.0"));
-  EXPECT_EQ(f.lblTitle->text(), QStringLiteral("Tarquel 2.0"));
-  EXPECT_EQ(f.cbbOutputFiletype->currentText(), QStringLiteral("PSP MPEG-4 Video Files (*.mp4)"));
-  EXPECT_EQ(f.cbbProfile->currentText(), QStringLiteral("Normal Quality"));
-  EXPECT_EQ(f.cbbProfile->count(), 5);
-  EXPECT_EQ(f.edtOutputFolder->text().toStdString(), dir_.File("home") + "/Tarquel");
-  EXPECT_FALSE(f.chkShutdown->isChecked());
-  EXPECT_FALSE(f.chkShowOutputDirectory->isChecked());  // no settings file yet: "0"
+  auto* const types = test::Control<QComboBox>(f, "cbbOutputFiletype");
+  auto* const profiles = test::Control<QComboBox>(f, "cbbProfile");
+  EXPECT_EQ(test::Control<QLabel>(f, "lblTitle")->text(), QStringLiteral("Tarquel 2.0"));
+  EXPECT_EQ(types->currentText(), QStringLiteral("PSP MPEG-4 Video Files (*.mp4)"));
+  EXPECT_EQ(profiles->currentText(), QStringLiteral("Normal Quality"));
+  EXPECT_EQ(profiles->count(), 5);
+  EXPECT_EQ(test::Control<QLineEdit>(f, "edtOutputFolder")->text().toStdString(), dir_.File("home") + "/Tarquel");
+  EXPECT_FALSE(test::Control<QCheckBox>(f, "chkShutdown")->isChecked());
+  EXPECT_FALSE(test::Control<QCheckBox>(f, "chkShowOutputDirectory")->isChecked());  // no settings file yet: "0"
   const TConvertSettings& s = c->CustomProc()->Profiles.Settings;
   EXPECT_EQ(VideoSizes.EntryText(s.VideoSize()), "320x240");
   EXPECT_EQ(FrameRates.EntryText(s.Framerate()), "15");
@@ -58,7 +60,7 @@ TEST_F(Shell, StartUpTitlesTheWindowAndFillsTheSelectors) {
   EXPECT_TRUE(dialogs_.appMessages.empty());
 
   // A pick of the user applies its profile; the output type switches it.
-  emit f.cbbOutputFiletype->activated(3);
+  emit types->activated(3);
   EXPECT_EQ(AudioSamples.EntryText(s.AudioSample()), "22050");
 }
 
@@ -80,8 +82,9 @@ TEST_F(Shell, KeysActBeforeTheFocusedControlAndOnlyWithCtrlAlone) {
   auto c = Controller();
   gui::TFrmMainForm& f = c->MainForm();
   std::vector<std::string> clicked;
-  for (gui::TImageButton* b : {f.btnOpenFile, f.btnConvert, f.btnSelectOutputFolder, f.btnOptions}) {
-    QObject::connect(b, &QAbstractButton::clicked, [&clicked, b] { clicked.push_back(b->objectName().toStdString()); });
+  for (const char* name : {"btnOpenFile", "btnConvert", "btnSelectOutputFolder", "btnOptions"}) {
+    QObject::connect(test::Control<gui::TImageButton>(f, name), &QAbstractButton::clicked,
+                     [&clicked, name] { clicked.push_back(name); });
   }
   int helps = 0;
   f.OnHelp = [&] { ++helps; };
@@ -107,14 +110,14 @@ TEST_F(Shell, KeysActBeforeTheFocusedControlAndOnlyWithCtrlAlone) {
   f.FormKeyDown(Qt::Key_F1, Qt::ShiftModifier);
   f.FormKeyDown(Qt::Key_F1, Qt::NoModifier);
   EXPECT_EQ(helps, 2);
-  EXPECT_FALSE(f.btnSelectOutputFolder->isVisibleTo(&f));
+  EXPECT_FALSE(test::Control(f, "btnSelectOutputFolder")->isVisibleTo(&f));
 }
 
 TEST(MainWindow, AShortcutThatOpenedABoxRunsOnceEvenWhenTheFocusIsGoneAfterwards) {
   gui::TFrmMainForm f;
   f.show();
   int runs = 0;
-  QObject::connect(f.btnConvert, &QAbstractButton::clicked, [&] {
+  QObject::connect(test::Control<QAbstractButton>(f, "btnConvert"), &QAbstractButton::clicked, [&] {
     ++runs;
     // A modal box, closed by code at once; the focus has not come back when
     // it returns (as on X11, where the window is activated again later).
@@ -126,10 +129,11 @@ TEST(MainWindow, AShortcutThatOpenedABoxRunsOnceEvenWhenTheFocusIsGoneAfterwards
   for (int press = 1; press <= 2; ++press) {
     f.activateWindow();
     for (int i = 0; i < 200 && !f.isActiveWindow(); ++i) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    f.dxTreeSourceFileInfo->setFocus();
-    ASSERT_EQ(QApplication::focusWidget(), f.dxTreeSourceFileInfo);
+    QWidget* const list = &f.SourceListView();
+    list->setFocus();
+    ASSERT_EQ(QApplication::focusWidget(), list);
     QKeyEvent ctrlS(QEvent::KeyPress, Qt::Key_S, Qt::ControlModifier);
-    QApplication::sendEvent(f.dxTreeSourceFileInfo, &ctrlS);  // travels up to the window
+    QApplication::sendEvent(list, &ctrlS);  // travels up to the window
     EXPECT_EQ(runs, press);
     QCoreApplication::processEvents();  // the next press is a new one
   }
@@ -146,9 +150,10 @@ TEST(MainWindow, MovingTheWindowByHandGivesTheMouseBackOnRelease) {
   gui::TFrmMainForm f;
   f.show();
   const QPointF inTitle(20, 10);
-  const QPointF global = f.lblTitle->mapToGlobal(inTitle);
+  QWidget* const title = test::Control(f, "lblTitle");
+  const QPointF global = title->mapToGlobal(inTitle);
   QMouseEvent press(QEvent::MouseButtonPress, inTitle, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-  QApplication::sendEvent(f.lblTitle, &press);
+  QApplication::sendEvent(title, &press);
   if (QWidget::mouseGrabber() != &f) GTEST_SKIP() << "the platform moves the window itself";
   const QPointF moved = global + QPointF(30, 20);
   QMouseEvent move(QEvent::MouseMove, f.mapFromGlobal(moved), moved, Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
@@ -168,8 +173,8 @@ TEST_F(Shell, TheWindowKeepsItsMinimumSizeAndOpensHelpAndLinks) {
   EXPECT_GE(f.width(), 686);
   EXPECT_GE(f.height(), 519);
   c->OpenHelp();
-  emit f.Label3Click();
-  emit f.btnEMail->clicked();
+  emit f.CodecLinkClicked();
+  emit test::Control<QAbstractButton>(f, "btnEMail")->clicked();
   ASSERT_EQ(services_.opened.size(), 2u);
   EXPECT_EQ(services_.opened[0], dir_.Folder() + "Help.html");  // no CHM viewer here
   EXPECT_EQ(services_.opened[1], "mailto:");                      // before start-up: no address yet
@@ -180,7 +185,7 @@ TEST_F(Shell, ClosingSavesTheSettingsAndEndsTheProgram) {
   MakeProgramFolder({"Res.dll", "Form.dll"});
   auto c = Controller();
   c->FirstShow();
-  c->MainForm().chkShutdown->click();
+  test::Control<QCheckBox>(c->MainForm(), "chkShutdown")->click();
   c->MainForm().close();
   EXPECT_EQ(ends_, 1);
   EXPECT_EQ(test::ReadFile(dir_.File("Config/UserSettings.ini")),

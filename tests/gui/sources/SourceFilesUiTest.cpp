@@ -89,7 +89,7 @@ TEST_F(SourceFilesUi, OpenRunsTheDialogThenAddsInTheBusyWindowAndStoresTheFolder
   };
   gui::TFrmInitFileForm& busy = ui_->InitFileForm();
   EXPECT_EQ(busy.lblInfo->text(), QStringLiteral("Installing File..."));
-  emit Form().btnOpenFile->clicked();
+  emit test::Control<QAbstractButton>(Form(), "btnOpenFile")->clicked();
   EXPECT_EQ(dialog_.InitialDir, dir_.File("home") + "/");  // nothing stored yet: the home folder
   EXPECT_EQ(Names(), (Paths{dir_.File("a.avi"), dir_.File("b.mpg")}));
   EXPECT_EQ(List().Texts(1), (TSourceCells{"True", dir_.File("b.mpg"), "5 B", "00:00:07", "00:00:00", "00:00:07",
@@ -101,7 +101,7 @@ TEST_F(SourceFilesUi, OpenRunsTheDialogThenAddsInTheBusyWindowAndStoresTheFolder
 
   // A cancel still shows the busy window, adds nothing and keeps the folder.
   dialog_.Cancel = true;
-  emit Form().btnOpenFile->clicked();
+  emit test::Control<QAbstractButton>(Form(), "btnOpenFile")->clicked();
   EXPECT_EQ(dialog_.Runs, 2);
   EXPECT_EQ(List().Count(), 2);
   EXPECT_EQ(dialog_.InitialDir, dir_.Folder());
@@ -109,7 +109,7 @@ TEST_F(SourceFilesUi, OpenRunsTheDialogThenAddsInTheBusyWindowAndStoresTheFolder
 }
 
 TEST_F(SourceFilesUi, DropsTakeLocalFilesInOrderAndRefuseTheRest) {
-  gui::TSourceListView& view = *Form().dxTreeSourceFileInfo;
+  gui::TSourceListView& view = Form().SourceListView();
   const auto drop = [&](const QList<QUrl>& urls) {
     QMimeData mime;
     mime.setUrls(urls);
@@ -164,7 +164,7 @@ TEST_F(SourceFilesUi, CheckBoxesAndModelNotificationsByRange) {
 }
 
 TEST_F(SourceFilesUi, RemoveDeleteClearAndDraggingOut) {
-  gui::TSourceListView& view = *Form().dxTreeSourceFileInfo;
+  gui::TSourceListView& view = Form().SourceListView();
   AddAll({"a.avi", "b.mpg", "c.mov", "d.wmv"});
   // The view shows the core's selection: after adding, the first row.
   EXPECT_TRUE(view.selectionModel()->isRowSelected(0, {}));
@@ -173,7 +173,7 @@ TEST_F(SourceFilesUi, RemoveDeleteClearAndDraggingOut) {
   view.selectionModel()->setCurrentIndex(view.model()->index(2, 1),
                                          QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
   EXPECT_EQ(List().SelectedRows(), std::vector<int>{2});
-  emit Form().btnRemoveFile->clicked();
+  emit test::Control<QAbstractButton>(Form(), "btnRemoveFile")->clicked();
   EXPECT_EQ(Names(), (Paths{dir_.File("a.avi"), dir_.File("b.mpg"), dir_.File("d.wmv")}));
   EXPECT_EQ(List().FocusedRow(), 1);
   EXPECT_TRUE(view.selectionModel()->isRowSelected(1, {}));
@@ -189,13 +189,13 @@ TEST_F(SourceFilesUi, RemoveDeleteClearAndDraggingOut) {
   EXPECT_EQ(Names(), (Paths{dir_.File("d.wmv")}));
 
   AddAll({"b.mpg"});
-  emit Form().btnClearFile->clicked();
+  emit test::Control<QAbstractButton>(Form(), "btnClearFile")->clicked();
   EXPECT_EQ(List().Count(), 0);
   EXPECT_EQ(view.model()->rowCount(), 0);
 }
 
 TEST_F(SourceFilesUi, TimeCellsEditInPlaceAndTheEditIsValidated) {
-  gui::TSourceListView& view = *Form().dxTreeSourceFileInfo;
+  gui::TSourceListView& view = Form().SourceListView();
   AddAll({"a.avi"});  // 100 s, selected
   const auto edit = [&](int column, const std::function<void(gui::TTimeEdit&)>& type) {
     const QModelIndex cell = view.model()->index(0, column);
@@ -232,7 +232,7 @@ TEST_F(SourceFilesUi, TimeCellsEditInPlaceAndTheEditIsValidated) {
   EXPECT_EQ(bar.LeftWidth(), 111);   // 50 of 100 s over the 220-pixel track, plus 1
   EXPECT_EQ(bar.RightWidth(), 45);   // 220 - 80 % of 220, plus 1
   QTest::qWait(50);  // the bar's repaint tick
-  EXPECT_EQ(Form().Panel1->Splitter1->x(), 111);
+  EXPECT_EQ(test::Control(Form(), "Splitter1")->x(), 111);
 }
 
 }  // namespace

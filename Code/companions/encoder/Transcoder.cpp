@@ -26,31 +26,15 @@ extern "C" {
 #include <vector>
 
 #include "FfmpegHandles.h"
+#include "Handoff.h"
 #include "RegularFiles.h"
+#include "TranscodeCommon.h"
 
 namespace tarquel::encoder {
 
 namespace {
 
 using namespace tarquel::media;
-
-struct Failure {
-  std::string text;
-};
-
-[[noreturn]] void Fail(std::string text) { throw Failure{std::move(text)}; }
-
-void Check(int result, const std::string& what) {
-  if (result < 0) Fail(what + ": " + AvErrorText(result));
-}
-
-std::string Format(const char* pattern, auto... values) {
-  char text[512];
-  std::snprintf(text, sizeof text, pattern, values...);
-  return text;
-}
-
-std::string Rational(AVRational r) { return Format("%d/%d", r.num, r.den); }
 
 // How far a stream's picture is turned clockwise to be shown upright: 0, 90,
 // 180 or 270 degrees, from its display matrix, as FFmpeg's own tools read it.
@@ -80,45 +64,6 @@ int SimpleProfileLevel(int width, int height, AVRational rate) {
   }
   return 6;
 }
-
-// What one thread hands the next: packets from the reading thread to the
-// video's decoding thread, filtered frames to a stream's encoding thread. A
-// few at a time, so that neither runs far ahead; an empty one ends the
-// stream.
-template <typename Item, std::size_t Capacity>
-class Handoff {
- public:
-  // False once the handoff is closed.
-  bool Push(Item item) {
-    std::unique_lock lock(Mutex_);
-    Changed_.wait(lock, [&] { return Closed_ || Items_.size() < Capacity; });
-    if (Closed_) return false;
-    Items_.push_back(std::move(item));
-    Changed_.notify_all();
-    return true;
-  }
-  // False once the handoff is closed.
-  bool Pop(Item& item) {
-    std::unique_lock lock(Mutex_);
-    Changed_.wait(lock, [&] { return Closed_ || !Items_.empty(); });
-    if (Closed_) return false;
-    item = std::move(Items_.front());
-    Items_.pop_front();
-    Changed_.notify_all();
-    return true;
-  }
-  void Close() {
-    std::lock_guard lock(Mutex_);
-    Closed_ = true;
-    Changed_.notify_all();
-  }
-
- private:
-  std::mutex Mutex_;
-  std::condition_variable Changed_;
-  std::deque<Item> Items_;
-  bool Closed_ = false;
-};
 
 // Room for a couple of seconds of pictures, so that a stream's encoder and
 // what feeds it seldom wait for each other.

@@ -29,6 +29,8 @@ extern "C" {
 #include "Handoff.h"
 #include "RegularFiles.h"
 #include "TranscodeCommon.h"
+#include "TranscodeDecoder.h"
+#include "TranscodeInput.h"
 
 namespace tarquel::encoder {
 
@@ -72,8 +74,8 @@ using FrameHandoff = Handoff<FramePtr, 64>;
 // A stream's way from its decoder through its filters to its encoder.
 struct Chain {
   bool video = false;
-  AVStream* input = nullptr;
-  CodecContextPtr decoder;
+  const InputStream* in = nullptr;
+  std::unique_ptr<StreamDecoder> decoder;
   FilterGraphPtr graph;
   AVFilterContext* source = nullptr;
   AVFilterContext* sink = nullptr;
@@ -81,13 +83,10 @@ struct Chain {
   CodecContextPtr encoder;
   AVRational encoderTimeBase{};  // kept apart, for the thread that feeds the encoder
   AVStream* output = nullptr;
-  int64_t timestampOffset = 0;  // the file's start time in the stream's time base
-  bool filtersDone = false;     // the filters gave their last frame
+  bool filtersDone = false;  // the filters gave their last frame
   double secondsDone = 0;
-  int64_t lastPts = AV_NOPTS_VALUE;  // the last time the source gave a decoded frame, in the stream's time base
-  int64_t endPts = AV_NOPTS_VALUE;   // where the decoded frames end, less the offset
   long long packetsWritten = 0;
-  FramePtr decoded = MakeFrame(), filtered = MakeFrame();
+  FramePtr filtered = MakeFrame();
   PacketPtr encoded = MakePacket();
   std::unique_ptr<FrameHandoff> filteredFrames = std::make_unique<FrameHandoff>();
   std::thread encoding;  // the stream's encoder works on a thread of its own
@@ -101,8 +100,14 @@ class Conversion {
   Conversion& operator=(const Conversion&) = delete;
 
   void Run() {
-    OpenInput();
-    ChooseStreams();
+    Input_ = std::make_unique<InputFile>(Job_.mediaPath, O_);
+    for (const InputStream& stream : Input_->Streams()) {
+      Chain chain;
+      chain.video = stream.video;
+      chain.in = &stream;
+      chain.decoder = std::make_unique<StreamDecoder>(stream, *Input_, O_);
+      Chains_.push_back(std::move(chain));
+    }
     Muxer_ = ChooseMuxer();
     // A video output type keeps the video form of the status line even when
     // the source has no picture, so that the reader finds its time in place.
@@ -136,59 +141,6 @@ class Conversion {
   }
 
  private:
-  void OpenInput() {
-    // Only a regular file: a FIFO or a device would hold the encoder forever.
-    if (const std::string problem = RegularFileProblem(Job_.mediaPath); !problem.empty()) Fail(problem);
-    AVFormatContext* raw = nullptr;
-    Check(avformat_open_input(&raw, Job_.mediaPath.c_str(), nullptr, nullptr), "cannot open " + Job_.mediaPath);
-    Input_.reset(raw);
-    Check(avformat_find_stream_info(Input_.get(), nullptr), "cannot read " + Job_.mediaPath);
-  }
-
-  void ChooseStreams() {
-    const auto best = [&](AVMediaType type) -> int {
-      const int index = av_find_best_stream(Input_.get(), type, -1, -1, nullptr, 0);
-      if (index < 0) return -1;
-      return (Input_->streams[index]->disposition & AV_DISPOSITION_ATTACHED_PIC) ? -1 : index;
-    };
-    const int videoIndex = O_.noVideo ? -1 : best(AVMEDIA_TYPE_VIDEO);
-    const int audioIndex = best(AVMEDIA_TYPE_AUDIO);
-    if (videoIndex < 0 && audioIndex < 0) {
-      Fail(O_.noVideo ? "the source has no audio to convert" : "the source has no audio or video to convert");
-    }
-    const int64_t start = Input_->start_time == AV_NOPTS_VALUE ? 0 : Input_->start_time;
-    for (const int index : {videoIndex, audioIndex}) {
-      if (index < 0) continue;
-      Chain chain;
-      chain.video = index == videoIndex;
-      chain.input = Input_->streams[index];
-      chain.timestampOffset = av_rescale_q(start, AV_TIME_BASE_Q, chain.input->time_base);
-      OpenDecoder(chain);
-      Chains_.push_back(std::move(chain));
-    }
-    DiscardUnused();
-  }
-
-  // The demuxer need not hand over the streams no chain takes.
-  void DiscardUnused() {
-    for (unsigned i = 0; i < Input_->nb_streams; ++i) {
-      const bool used = std::any_of(Chains_.begin(), Chains_.end(),
-                                    [&](const Chain& c) { return c.input->index == static_cast<int>(i); });
-      if (!used) Input_->streams[i]->discard = AVDISCARD_ALL;
-    }
-  }
-
-  void OpenDecoder(Chain& chain) {
-    const AVCodec* codec = avcodec_find_decoder(chain.input->codecpar->codec_id);
-    if (!codec) Fail(std::string("no decoder for the source's ") + (chain.video ? "video" : "audio"));
-    chain.decoder.reset(avcodec_alloc_context3(codec));
-    Check(avcodec_parameters_to_context(chain.decoder.get(), chain.input->codecpar), "decoder set-up");
-    chain.decoder->pkt_timebase = chain.input->time_base;
-    chain.decoder->thread_count = 0;  // as many as there are cores
-    chain.decoder->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
-    Check(avcodec_open2(chain.decoder.get(), codec, nullptr), "cannot decode the source");
-  }
-
   const AVOutputFormat* ChooseMuxer() {
     const bool hasVideo = std::any_of(Chains_.begin(), Chains_.end(), [](const Chain& c) { return c.video; });
     std::string name = O_.format;
@@ -239,8 +191,8 @@ class Conversion {
       // before it would double and drop pictures twice over.
       fps = *Job_.sourceFps;
     } else {
-      AVRational rate = chain.input->avg_frame_rate;
-      if (rate.num <= 0 || rate.den <= 0) rate = chain.input->r_frame_rate;
+      AVRational rate = chain.in->stream->avg_frame_rate;
+      if (rate.num <= 0 || rate.den <= 0) rate = chain.in->stream->r_frame_rate;
       if (rate.num <= 0 || rate.den <= 0 || av_q2d(rate) > 1000) rate = {25, 1};
       fps = av_q2d(rate);
     }
@@ -260,10 +212,10 @@ class Conversion {
   // frame with square pixels under -s, else the source's). A picture of the
   // frame's shape gets no bars and no pad step.
   std::string ShapeSteps(const Chain& chain) const {
-    const int w = chain.decoder->width, h = chain.decoder->height;
-    AVRational sar = av_guess_sample_aspect_ratio(Input_.get(), chain.input, nullptr);
+    const int w = chain.decoder->Context()->width, h = chain.decoder->Context()->height;
+    AVRational sar = Input_->SampleAspectRatio(*chain.in);
     if (sar.num <= 0 || sar.den <= 0) sar = {1, 1};
-    const int turn = Turn(chain.input);
+    const int turn = Turn(chain.in->stream);
     const bool sideways = turn == 90 || turn == 270;
     // The source's display aspect, as a ratio.
     int64_t shownNum = int64_t{w} * sar.num, shownDen = int64_t{h} * sar.den;
@@ -304,7 +256,7 @@ class Conversion {
 
   void BuildFilters(Chain& chain) {
     chain.graph.reset(avfilter_graph_alloc());
-    const AVCodecContext* d = chain.decoder.get();
+    const AVCodecContext* d = chain.decoder->Context();
     std::string sourceArgs;
     const AVFilter* sourceFilter;
     const AVFilter* sinkFilter;
@@ -315,7 +267,7 @@ class Conversion {
     if (chain.video) {
       AVRational sar = d->sample_aspect_ratio.num > 0 ? d->sample_aspect_ratio : AVRational{1, 1};
       sourceArgs = Format("video_size=%dx%d:pix_fmt=%d:time_base=%s:pixel_aspect=%s", d->width, d->height,
-                          static_cast<int>(d->pix_fmt), Rational(chain.input->time_base).c_str(), Rational(sar).c_str());
+                          static_cast<int>(d->pix_fmt), Rational(chain.in->stream->time_base).c_str(), Rational(sar).c_str());
       sourceFilter = avfilter_get_by_name("buffer");
       sinkFilter = avfilter_get_by_name("buffersink");
       steps += cut + "," + rebase + ",fps=fps=" + Rational(OutputFrameRate(chain));
@@ -332,7 +284,7 @@ class Conversion {
       const int sourceChannels = layout.nb_channels;
       av_channel_layout_uninit(&layout);
       sourceArgs = Format("time_base=%s:sample_rate=%d:sample_fmt=%s:channel_layout=%s",
-                          Rational(chain.input->time_base).c_str(), d->sample_rate, av_get_sample_fmt_name(d->sample_fmt),
+                          Rational(chain.in->stream->time_base).c_str(), d->sample_rate, av_get_sample_fmt_name(d->sample_fmt),
                           layoutText);
       sourceFilter = avfilter_get_by_name("abuffer");
       sinkFilter = avfilter_get_by_name("abuffersink");
@@ -432,6 +384,7 @@ class Conversion {
     if (Muxer_->flags & AVFMT_GLOBALHEADER) e->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     Check(avcodec_open2(e, codec, nullptr), std::string("cannot start the ") + codec->name + " encoder");
     chain.encoderTimeBase = e->time_base;
+    if (chain.decoder) chain.decoder->SetOutputTimeBase(e->time_base);
     if (!chain.video && !(codec->capabilities & AV_CODEC_CAP_VARIABLE_FRAME_SIZE) && e->frame_size > 0) {
       av_buffersink_set_frame_size(chain.sink, static_cast<unsigned>(e->frame_size));
     }
@@ -482,7 +435,7 @@ class Conversion {
   }
 
   void Convert() {
-    std::vector<PacketPtr> held = SeekToCut();
+    std::vector<PacketPtr> held = Input_->SeekToCut();
     // Each stream's encoder works on a thread of its own, and the video's
     // decoding (itself threaded) and filtering on another, while this one
     // reads the input and decodes and filters the audio.
@@ -503,7 +456,7 @@ class Conversion {
       if (allDone()) break;
       // A damaged or cut-off file ends where it can no longer be read.
       PacketPtr packet = MakePacket();
-      if (av_read_frame(Input_.get(), packet.get()) < 0) break;
+      if (!Input_->Read(packet.get())) break;
       Feed(std::move(packet));
     }
     if (DecodingThread_.joinable()) VideoPackets_.Push(nullptr);
@@ -520,53 +473,19 @@ class Conversion {
         Fail(std::string("the source's ") + (chain.video ? "video" : "audio") + " could not be converted");
       }
     }
-    CheckTheSourceLasted();
+    // The streams may differ in length: the longest one counts.
+    double done = 0;
+    for (const auto& chain : Chains_) done = std::max(done, chain.secondsDone);
+    Input_->CheckTheSourceLasted(done);
     Check(av_write_trailer(Output_.get()), "cannot finish " + O_.output);
     Check(avio_closep(&Output_->pb), "cannot finish " + O_.output);
     UpdateTime();
     Report_(Progress_);
   }
 
-  // Fails when the input ended more than a second short of the length
-  // asked for: the -t length, or what the file says it holds from the start
-  // on. A length the demuxer only guessed from the bitrate is no measure.
-  void CheckTheSourceLasted() {
-    if (Input_->duration == AV_NOPTS_VALUE || Input_->duration <= 0 ||
-        Input_->duration_estimation_method == AVFMT_DURATION_FROM_BITRATE) {
-      return;
-    }
-    const double held = static_cast<double>(Input_->duration) / AV_TIME_BASE - O_.startSeconds;
-    const double asked = O_.durationSeconds ? std::min(*O_.durationSeconds, held) : held;
-    // The streams may differ in length: the longest one counts.
-    double done = 0;
-    for (const auto& chain : Chains_) done = std::max(done, chain.secondsDone);
-    if (done >= asked - 1 || DataReaches(O_.startSeconds + asked - 1)) return;
-    const auto at = static_cast<long long>(O_.startSeconds + done);
-    Fail(Format("the source ended at %02lld:%02lld:%02lld", at / 3600, at / 60 % 60, at % 60));
-  }
-
-  // Whether the file holds a packet of any stream, the unconverted ones
-  // too, from a time on (in seconds from its start): the sound of a video
-  // whose sound stops before its picture, converted alone, ends early but
-  // the source does not.
-  bool DataReaches(double seconds) {
-    for (unsigned i = 0; i < Input_->nb_streams; ++i) Input_->streams[i]->discard = AVDISCARD_DEFAULT;
-    const int64_t origin = Input_->start_time == AV_NOPTS_VALUE ? 0 : Input_->start_time;
-    const int64_t target = origin + static_cast<int64_t>(seconds * AV_TIME_BASE);
-    if (avformat_seek_file(Input_.get(), -1, INT64_MIN, target, target, 0) < 0) return false;
-    PacketPtr packet = MakePacket();
-    for (int read = 0; read < 20000 && av_read_frame(Input_.get(), packet.get()) >= 0; ++read) {
-      const int64_t ts = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
-      const AVRational tb = Input_->streams[packet->stream_index]->time_base;
-      av_packet_unref(packet.get());
-      if (ts != AV_NOPTS_VALUE && av_compare_ts(ts, tb, target, AV_TIME_BASE_Q) >= 0) return true;
-    }
-    return false;
-  }
-
   void Feed(PacketPtr packet) {
     for (auto& chain : Chains_) {
-      if (packet->stream_index != chain.input->index) continue;
+      if (packet->stream_index != chain.in->stream->index) continue;
       if (chain.video) {
         if (!VideoPackets_.Push(std::move(packet))) Fail(WorkerFailureText());
       } else if (!chain.filtersDone) {
@@ -584,8 +503,9 @@ class Conversion {
       Decode(chain, nullptr);
       // The end is where the last frame ends, not where it starts, so that
       // the frame-rate filter keeps the last frame.
-      Check(chain.endPts == AV_NOPTS_VALUE ? av_buffersrc_add_frame(chain.source, nullptr)
-                                           : av_buffersrc_close(chain.source, chain.endPts, 0),
+      const int64_t endPts = chain.decoder->EndPts();
+      Check(endPts == AV_NOPTS_VALUE ? av_buffersrc_add_frame(chain.source, nullptr)
+                                     : av_buffersrc_close(chain.source, endPts, 0),
             "filtering");
       Pull(chain);
     }
@@ -697,202 +617,13 @@ class Conversion {
     JoinThreads();
   }
 
-  // Reads from a key frame before the start time, so that a late cut does
-  // not decode everything before it. Returns the packets read to check the
-  // landing place, to be decoded first. Where the place is not surely before
-  // the start on every stream it tries further back, and at last reads the
-  // file from its beginning: the cut stays exact to the frame either way.
-  std::vector<PacketPtr> SeekToCut() {
-    std::vector<PacketPtr> held;
-    double back = 0.5;  // audio decoders need a little before the start to settle
-    if (O_.startSeconds <= back) return held;
-    const int64_t origin = Input_->start_time == AV_NOPTS_VALUE ? 0 : Input_->start_time;
-    for (int attempt = 0; attempt < 4 && back < O_.startSeconds; ++attempt) {
-      const int64_t target = origin + static_cast<int64_t>((O_.startSeconds - back) * AV_TIME_BASE);
-      if (avformat_seek_file(Input_.get(), -1, INT64_MIN, target, target, 0) < 0) break;
-      held.clear();
-      const double landed = ReadLanding(held);
-      if (std::isnan(landed)) break;
-      if (landed <= O_.startSeconds) return held;
-      back = std::max(back * 4, back + landed - O_.startSeconds + 1);
-    }
-    held.clear();
-    Reopen();
-    return held;
-  }
-
-  // Reads on after a seek until every stream has begun: video at a key frame
-  // (earlier packets cannot be decoded and are dropped), audio with two
-  // packets whose times advance. Returns the latest time a stream begins at
-  // (video with a margin, as a key frame's packet may carry only its decoding
-  // time), or NaN when the place cannot be told.
-  double ReadLanding(std::vector<PacketPtr>& held) {
-    constexpr double kKeyFrameMargin = 0.25;
-    struct Seen {
-      int count = 0;
-      double first = 0, last = 0;
-    };
-    std::vector<Seen> seen(Chains_.size());
-    for (int read = 0; read < 20000; ++read) {
-      PacketPtr packet = MakePacket();
-      if (av_read_frame(Input_.get(), packet.get()) < 0) return NAN;
-      const auto chain = std::find_if(Chains_.begin(), Chains_.end(),
-                                      [&](const Chain& c) { return c.input->index == packet->stream_index; });
-      if (chain == Chains_.end()) continue;
-      Seen& s = seen[static_cast<std::size_t>(chain - Chains_.begin())];
-      if (s.count == 0 && chain->video && !(packet->flags & AV_PKT_FLAG_KEY)) continue;
-      const int64_t ts = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
-      if (s.count < 2 && ts == AV_NOPTS_VALUE) return NAN;
-      if (ts != AV_NOPTS_VALUE) {
-        const double t = static_cast<double>(ts - chain->timestampOffset) * av_q2d(chain->input->time_base);
-        if (s.count == 0) s.first = t;
-        else if (!chain->video && s.count == 1 && t <= s.last) return NAN;  // times that do not advance
-        s.last = t;
-        // One stream far past the start while another has not begun.
-        if (t > O_.startSeconds + 10) return NAN;
-      }
-      ++s.count;
-      held.push_back(std::move(packet));
-      double latest = -INFINITY;
-      bool ready = true;
-      for (std::size_t i = 0; i < Chains_.size(); ++i) {
-        ready = ready && seen[i].count >= (Chains_[i].video ? 1 : 2);
-        latest = std::max(latest, seen[i].first + (Chains_[i].video ? kKeyFrameMargin : 0));
-      }
-      if (ready) return latest;
-    }
-    return NAN;
-  }
-
-  // Opens the input afresh, reading from its beginning.
-  void Reopen() {
-    std::vector<int> indices;
-    for (const auto& chain : Chains_) indices.push_back(chain.input->index);
-    Input_.reset();
-    OpenInput();
-    for (std::size_t i = 0; i < Chains_.size(); ++i) Chains_[i].input = Input_->streams[indices[i]];
-    DiscardUnused();
-  }
-
-  // Frames whose decoder gives no time, and audio frames whose times do not
-  // advance, follow on from the one before. Whether a time advances is told
-  // from the time the source gave the frame before, not the one it was
-  // moved to: a frame moved past its neighbours would otherwise drag those
-  // after it along, with the rounding of each frame's length, until their
-  // own times caught up.
-  static int64_t FollowOn(Chain& chain, int64_t pts) {
-    const int64_t given = pts;
-    if (chain.lastPts != AV_NOPTS_VALUE && chain.endPts != AV_NOPTS_VALUE &&
-        (pts == AV_NOPTS_VALUE || (!chain.video && pts <= chain.lastPts))) {
-      pts = chain.endPts + chain.timestampOffset;
-    }
-    if (given != AV_NOPTS_VALUE) chain.lastPts = given;
-    return pts;
-  }
-
-  // Audio that begins before the audio already decoded ends loses the
-  // samples that time already holds; returns false when none are left.
-  // Files joined by copying their packets overlap so at each join: a part's
-  // last packet decodes to a whole frame where its time leaves room for a
-  // part of one, and the next part's priming packet is squeezed in a tick
-  // after it. Kept, the overlapping samples would play the sound later than
-  // the picture by some 30 ms a join, and where they fall within one of the
-  // encoder's frames its times go back and the muxer refuses the packet.
-  // An overlap of one tick of a coarse time base (a millisecond in Matroska)
-  // is rounding, and one under a millisecond a wandering clock: both are
-  // left as they are.
-  bool DropOverlap(const Chain& chain, AVFrame* frame) const {
-    if (chain.video || frame->pts == AV_NOPTS_VALUE || chain.endPts == AV_NOPTS_VALUE) return true;
-    const AVRational tb = chain.input->time_base;
-    const int64_t overlap = chain.endPts - frame->pts;
-    if (overlap <= 1 || av_compare_ts(overlap, tb, 1, AVRational{1, 1000}) < 0) return true;
-    const int64_t covered = av_rescale_q(overlap, tb, AVRational{1, frame->sample_rate});
-    if (covered >= frame->nb_samples) return false;
-    const int left = frame->nb_samples - static_cast<int>(covered);
-    Check(av_frame_make_writable(frame), "decoding");
-    av_samples_copy(frame->extended_data, frame->extended_data, 0, static_cast<int>(covered), left,
-                    frame->ch_layout.nb_channels, static_cast<AVSampleFormat>(frame->format));
-    frame->nb_samples = left;
-    frame->pts = chain.endPts;
-    return true;
-  }
-
-  // How long a decoded frame lasts, in the stream's time base.
-  int64_t FrameDuration(const Chain& chain, const AVFrame* frame) const {
-    const AVRational tb = chain.input->time_base;
-    if (!chain.video) return av_rescale_q(frame->nb_samples, AVRational{1, frame->sample_rate}, tb);
-    if (frame->pkt_duration > 0) return frame->pkt_duration;
-    AVRational rate = chain.input->avg_frame_rate;
-    if (rate.num <= 0 || rate.den <= 0) rate = chain.input->r_frame_rate;
-    if (rate.num <= 0 || rate.den <= 0) rate = {25, 1};
-    return std::max<int64_t>(1, av_rescale_q(1, av_inv_q(rate), tb));
-  }
-
-  // Whether the picture in a video packet is surely one the frame-rate
-  // filter drops: one that the next picture replaces in the same output
-  // slot, or one before the cut. Such a picture need not be decoded when no
-  // other picture refers to it; a source at 30 frames a second made into 15
-  // drops every other one. Near the cut's ends, where the slots begin and the
-  // last picture must stay, and wherever the times are not plain, everything
-  // is decoded.
-  bool SurelyDropped(const Chain& chain, const AVPacket* packet) const {
-    if (!chain.video || !packet || packet->pts == AV_NOPTS_VALUE || packet->duration <= 0) {
-      return false;
-    }
-    // Only at a steady rate can the next picture be told from this one's
-    // length.
-    const AVRational average = chain.input->avg_frame_rate, base = chain.input->r_frame_rate;
-    if (average.num <= 0 || average.den <= 0 || base.num <= 0 || av_cmp_q(average, base) != 0) return false;
-    const double tb = av_q2d(chain.input->time_base);
-    const double at = static_cast<double>(packet->pts - chain.timestampOffset) * tb - O_.startSeconds;
-    const double lasts = static_cast<double>(packet->duration) * tb;
-    if (at < -0.1) return true;  // the cut drops it
-    // Where the stream ends, from its own length or else the file's.
-    double length = NAN;
-    if (chain.input->duration != AV_NOPTS_VALUE && chain.input->duration > 0) {
-      length = static_cast<double>(chain.input->duration) * tb;
-    } else if (Input_->duration != AV_NOPTS_VALUE && Input_->duration > 0) {
-      length = static_cast<double>(Input_->duration) / AV_TIME_BASE;
-    }
-    if (at < 1 || std::isnan(length)) return false;
-    const double streamEnd = length - O_.startSeconds;
-    const double end = O_.durationSeconds ? std::min(*O_.durationSeconds, streamEnd) : streamEnd;
-    if (at + 2 * lasts > end - 1) return false;
-    // The output slots the filters give the picture and the next one: the
-    // cut moves the times back as a double truncated to the time base, and
-    // the frame-rate filter rounds them to the nearest slot.
-    const auto slot = [&](int64_t pts) {
-      const auto moved = static_cast<int64_t>(static_cast<double>(pts - chain.timestampOffset) - O_.startSeconds / tb);
-      return av_rescale_q_rnd(moved, chain.input->time_base, chain.encoderTimeBase,
-                              static_cast<AVRounding>(AV_ROUND_NEAR_INF | AV_ROUND_PASS_MINMAX));
-    };
-    return slot(packet->pts + packet->duration) <= slot(packet->pts);
-  }
-
   void Decode(Chain& chain, const AVPacket* packet) {
-    // Set for each packet: a threaded decoder takes its settings with it.
-    if (chain.video) chain.decoder->skip_frame = SurelyDropped(chain, packet) ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
-    const int sent = avcodec_send_packet(chain.decoder.get(), packet);
-    if (sent < 0 && sent != AVERROR_EOF) return;  // a damaged packet is skipped
-    AVFrame* frame = chain.decoded.get();
-    while (avcodec_receive_frame(chain.decoder.get(), frame) >= 0) {
-      int64_t pts = frame->best_effort_timestamp;
-      pts = FollowOn(chain, pts);
-      frame->pts = pts == AV_NOPTS_VALUE ? AV_NOPTS_VALUE : pts - chain.timestampOffset;
-      if (!DropOverlap(chain, frame)) {
-        av_frame_unref(frame);
-        continue;
-      }
-      if (frame->pts != AV_NOPTS_VALUE) {
-        const int64_t end = frame->pts + FrameDuration(chain, frame);
-        chain.endPts = chain.endPts == AV_NOPTS_VALUE ? end : std::max(chain.endPts, end);
-      }
+    chain.decoder->Decode(packet, [&](AVFrame* frame) {
       if (!chain.filtersDone) {
         Check(av_buffersrc_add_frame_flags(chain.source, frame, 0), "filtering");
         Pull(chain);
       }
-      av_frame_unref(frame);
-    }
+    });
   }
 
   void Pull(Chain& chain) {
@@ -973,7 +704,7 @@ class Conversion {
   const TranscodeJob& Job_;
   const EncoderOptions& O_;
   const ProgressReport& Report_;
-  InputContextPtr Input_;
+  std::unique_ptr<InputFile> Input_;
   OutputContextPtr Output_;
   bool OutputCreated_ = false;
   std::vector<Chain> Chains_;

@@ -30,6 +30,7 @@ extern "C" {
 #include "RegularFiles.h"
 #include "TranscodeCommon.h"
 #include "TranscodeDecoder.h"
+#include "TranscodeFilters.h"
 #include "TranscodeInput.h"
 
 namespace tarquel::encoder {
@@ -37,18 +38,6 @@ namespace tarquel::encoder {
 namespace {
 
 using namespace tarquel::media;
-
-// How far a stream's picture is turned clockwise to be shown upright: 0, 90,
-// 180 or 270 degrees, from its display matrix, as FFmpeg's own tools read it.
-int Turn(const AVStream* stream) {
-  std::size_t size = 0;
-  const uint8_t* matrix = av_stream_get_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, &size);
-  if (!matrix || size < 9 * sizeof(int32_t)) return 0;
-  const double counterclockwise = av_display_rotation_get(reinterpret_cast<const int32_t*>(matrix));
-  if (std::isnan(counterclockwise)) return 0;
-  const int turn = static_cast<int>(std::lround(-counterclockwise / 90)) % 4 * 90;
-  return turn < 0 ? turn + 360 : turn;
-}
 
 // The MPEG-4 Simple Profile level for a frame size and rate: the lowest that
 // holds its macroblocks a frame and a second. Never below 3, the level the
@@ -76,14 +65,12 @@ struct Chain {
   bool video = false;
   const InputStream* in = nullptr;
   std::unique_ptr<StreamDecoder> decoder;
-  FilterGraphPtr graph;
-  AVFilterContext* source = nullptr;
-  AVFilterContext* sink = nullptr;
+  std::unique_ptr<FilterChain> filters;
+  std::unique_ptr<SilenceSource> silence;  // the silent track's
   const AVCodec* encoderCodec = nullptr;
   CodecContextPtr encoder;
   AVRational encoderTimeBase{};  // kept apart, for the thread that feeds the encoder
   AVStream* output = nullptr;
-  bool filtersDone = false;  // the filters gave their last frame
   double secondsDone = 0;
   long long packetsWritten = 0;
   FramePtr filtered = MakeFrame();
@@ -115,7 +102,8 @@ class Conversion {
                       (!O_.noVideo && !O_.videoCodec.empty());
     for (auto& chain : Chains_) {
       chain.encoderCodec = EncoderFor(chain);
-      BuildFilters(chain);
+      chain.filters = std::make_unique<FilterChain>(*chain.in, chain.decoder->Context(), Input_->SampleAspectRatio(*chain.in),
+                                                    chain.encoderCodec, Muxer_, Job_);
       OpenEncoder(chain);
     }
     // The handheld's type keeps its form for a source without sound: the
@@ -124,7 +112,7 @@ class Conversion {
     if (std::string_view(Muxer_->name) == "psp" && !hasAudio) {
       Silence_ = std::make_unique<Chain>();
       Silence_->encoderCodec = EncoderFor(*Silence_);
-      BuildSilence(*Silence_);
+      Silence_->silence = std::make_unique<SilenceSource>(Silence_->encoderCodec, O_);
       OpenEncoder(*Silence_);
     }
     OpenOutput();
@@ -181,151 +169,11 @@ class Conversion {
     return codec;
   }
 
-  AVRational OutputFrameRate(const Chain& chain) const {
-    double fps = 0;
-    if (O_.frameRate) {
-      fps = *O_.frameRate;
-    } else if (Job_.sourceFps) {
-      // A script's rate is the output's when the command line gives none;
-      // the source goes to it in the one frame-rate step, as a second step
-      // before it would double and drop pictures twice over.
-      fps = *Job_.sourceFps;
-    } else {
-      AVRational rate = chain.in->stream->avg_frame_rate;
-      if (rate.num <= 0 || rate.den <= 0) rate = chain.in->stream->r_frame_rate;
-      if (rate.num <= 0 || rate.den <= 0 || av_q2d(rate) > 1000) rate = {25, 1};
-      fps = av_q2d(rate);
-    }
-    // The handheld plays only the NTSC rates: 15 and 30 (and their rounded
-    // 14.985 and 29.97) become exactly 15000/1001 and 30000/1001.
-    if (std::string_view(Muxer_->name) == "psp") {
-      if (std::abs(fps - 15) < 0.02) return {15000, 1001};
-      if (std::abs(fps - 30) < 0.04) return {30000, 1001};
-    }
-    return av_d2q(fps, 65535);
-  }
-
-  // The steps that fit the source's picture, as it is meant to be seen (its
-  // pixels' shape, turned upright), whole and centred into the output frame
-  // at the output's display aspect, black around it. The frame is -s (else
-  // the turned source's size), its display aspect -aspect (else that of the
-  // frame with square pixels under -s, else the source's). A picture of the
-  // frame's shape gets no bars and no pad step.
-  std::string ShapeSteps(const Chain& chain) const {
-    const int w = chain.decoder->Context()->width, h = chain.decoder->Context()->height;
-    AVRational sar = Input_->SampleAspectRatio(*chain.in);
-    if (sar.num <= 0 || sar.den <= 0) sar = {1, 1};
-    const int turn = Turn(chain.in->stream);
-    const bool sideways = turn == 90 || turn == 270;
-    // The source's display aspect, as a ratio.
-    int64_t shownNum = int64_t{w} * sar.num, shownDen = int64_t{h} * sar.den;
-    if (sideways) std::swap(shownNum, shownDen);
-    AVRational shown{};
-    av_reduce(&shown.num, &shown.den, shownNum, shownDen, INT_MAX);
-    const int frameW = O_.width ? *O_.width : sideways ? h : w;
-    const int frameH = O_.width ? *O_.height : sideways ? w : h;
-    AVRational aspect = shown;
-    if (O_.aspectNum) aspect = {*O_.aspectNum, *O_.aspectDen};
-    else if (O_.width) aspect = {frameW, frameH};
-    // The output's pixel shape, within what the MPEG-4 header can say.
-    AVRational outSar = av_mul_q(aspect, AVRational{frameH, frameW});
-    av_reduce(&outSar.num, &outSar.den, outSar.num, outSar.den, 255);
-    // The picture's width over height in output pixels, fitted to the frame
-    // in even sizes (4:2:0 chroma); a pixel short of the frame is the frame.
-    const double pixelRatio = av_q2d(shown) / av_q2d(outSar);
-    const auto even = [](double size, int limit) {
-      const int rounded = std::max(2, 2 * static_cast<int>(std::lround(size / 2)));
-      return rounded >= limit - 1 ? limit : rounded;
-    };
-    int pictureW = frameW, pictureH = frameH;
-    if (pixelRatio > static_cast<double>(frameW) / frameH) pictureH = even(frameW / pixelRatio, frameH);
-    else pictureW = even(frameH * pixelRatio, frameW);
-    // Scaled before it is turned, where there are fewer pixels to turn.
-    std::string steps;
-    const int scaledW = sideways ? pictureH : pictureW, scaledH = sideways ? pictureW : pictureH;
-    if (scaledW != w || scaledH != h) steps += Format(",scale=%d:%d", scaledW, scaledH);
-    if (turn == 90) steps += ",transpose=clock";
-    if (turn == 180) steps += ",hflip,vflip";
-    if (turn == 270) steps += ",transpose=cclock";
-    if (pictureW < frameW || pictureH < frameH) {
-      steps += Format(",pad=%d:%d:%d:%d:black", frameW, frameH, (frameW - pictureW) / 2 & ~1,
-                      (frameH - pictureH) / 2 & ~1);
-    }
-    return steps + Format(",setsar=sar=%s:max=255", Rational(outSar).c_str());
-  }
-
-  void BuildFilters(Chain& chain) {
-    chain.graph.reset(avfilter_graph_alloc());
-    const AVCodecContext* d = chain.decoder->Context();
-    std::string sourceArgs;
-    const AVFilter* sourceFilter;
-    const AVFilter* sinkFilter;
-    std::string steps;
-    const std::string cut = Format("trim=start=%.6f", O_.startSeconds) +
-                            (O_.durationSeconds ? Format(":end=%.6f", O_.startSeconds + *O_.durationSeconds) : "");
-    const std::string rebase = Format("setpts=PTS-%.6f/TB", O_.startSeconds);
-    if (chain.video) {
-      AVRational sar = d->sample_aspect_ratio.num > 0 ? d->sample_aspect_ratio : AVRational{1, 1};
-      sourceArgs = Format("video_size=%dx%d:pix_fmt=%d:time_base=%s:pixel_aspect=%s", d->width, d->height,
-                          static_cast<int>(d->pix_fmt), Rational(chain.in->stream->time_base).c_str(), Rational(sar).c_str());
-      sourceFilter = avfilter_get_by_name("buffer");
-      sinkFilter = avfilter_get_by_name("buffersink");
-      steps += cut + "," + rebase + ",fps=fps=" + Rational(OutputFrameRate(chain));
-      steps += ShapeSteps(chain) + ",format=yuv420p";
-    } else {
-      AVChannelLayout layout{};
-      if (d->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC) {
-        av_channel_layout_default(&layout, d->ch_layout.nb_channels);
-      } else {
-        av_channel_layout_copy(&layout, &d->ch_layout);
-      }
-      char layoutText[128] = "";
-      av_channel_layout_describe(&layout, layoutText, sizeof layoutText);
-      const int sourceChannels = layout.nb_channels;
-      av_channel_layout_uninit(&layout);
-      sourceArgs = Format("time_base=%s:sample_rate=%d:sample_fmt=%s:channel_layout=%s",
-                          Rational(chain.in->stream->time_base).c_str(), d->sample_rate, av_get_sample_fmt_name(d->sample_fmt),
-                          layoutText);
-      sourceFilter = avfilter_get_by_name("abuffer");
-      sinkFilter = avfilter_get_by_name("abuffersink");
-      const int channels = O_.channels ? *O_.channels : std::min(sourceChannels, 2);
-      steps += "a" + cut + ",a" + rebase;
-      if (O_.volumePercent && *O_.volumePercent != 100) steps += Format(",volume=%g", *O_.volumePercent / 100.0);
-      // A gain above one would flatten the peaks of a loud source at full
-      // scale; a look-ahead limiter holds them under -1 dBFS instead.
-      if (O_.volumePercent && *O_.volumePercent > 100) steps += ",alimiter=limit=0.891251:level=0:latency=1";
-      if (O_.sampleRate) steps += Format(",aresample=%d", *O_.sampleRate);
-      const AVSampleFormat format = chain.encoderCodec->sample_fmts ? chain.encoderCodec->sample_fmts[0] : AV_SAMPLE_FMT_FLTP;
-      steps += Format(",aformat=sample_fmts=%s:channel_layouts=%s", av_get_sample_fmt_name(format),
-                      channels == 1 ? "mono" : "stereo");
-      // Times counted in samples: a source whose time base counts whole
-      // packets (MP3 in AVI) would give the encoder's shorter frames
-      // colliding times.
-      steps += ",asettb=expr=1/sr";
-    }
-    Check(avfilter_graph_create_filter(&chain.source, sourceFilter, "in", sourceArgs.c_str(), nullptr, chain.graph.get()),
-          "filter set-up");
-    Check(avfilter_graph_create_filter(&chain.sink, sinkFilter, "out", nullptr, nullptr, chain.graph.get()), "filter set-up");
-
-    FilterInOutPtr outputs(avfilter_inout_alloc()), inputs(avfilter_inout_alloc());
-    outputs->name = av_strdup("in");
-    outputs->filter_ctx = chain.source;
-    inputs->name = av_strdup("out");
-    inputs->filter_ctx = chain.sink;
-    AVFilterInOut* in = inputs.release();
-    AVFilterInOut* out = outputs.release();
-    const int parsed = avfilter_graph_parse_ptr(chain.graph.get(), steps.c_str(), &in, &out, nullptr);
-    inputs.reset(in);
-    outputs.reset(out);
-    Check(parsed, "filter set-up");
-    Check(avfilter_graph_config(chain.graph.get(), nullptr), "filter set-up");
-  }
-
   void OpenEncoder(Chain& chain) {
     const AVCodec* codec = chain.encoderCodec;
     chain.encoder.reset(avcodec_alloc_context3(codec));
     AVCodecContext* e = chain.encoder.get();
-    const AVFilterContext* sink = chain.sink;
+    const AVFilterContext* sink = chain.filters ? chain.filters->Sink() : chain.silence->Sink();
     if (chain.video) {
       e->width = av_buffersink_get_w(sink);
       e->height = av_buffersink_get_h(sink);
@@ -385,9 +233,9 @@ class Conversion {
     Check(avcodec_open2(e, codec, nullptr), std::string("cannot start the ") + codec->name + " encoder");
     chain.encoderTimeBase = e->time_base;
     if (chain.decoder) chain.decoder->SetOutputTimeBase(e->time_base);
-    if (!chain.video && !(codec->capabilities & AV_CODEC_CAP_VARIABLE_FRAME_SIZE) && e->frame_size > 0) {
-      av_buffersink_set_frame_size(chain.sink, static_cast<unsigned>(e->frame_size));
-    }
+    const bool fixed = !chain.video && !(codec->capabilities & AV_CODEC_CAP_VARIABLE_FRAME_SIZE) && e->frame_size > 0;
+    if (chain.filters) chain.filters->SetEncoder(e->time_base, fixed ? e->frame_size : 0);
+    else chain.silence->SetFrameSize(fixed ? e->frame_size : 0);
   }
 
   void OpenOutput() {
@@ -445,7 +293,7 @@ class Conversion {
     }
     const auto allDone = [&] {
       return std::all_of(Chains_.begin(), Chains_.end(),
-                         [&](const Chain& c) { return c.video ? VideoDone_.load() : c.filtersDone; });
+                         [&](const Chain& c) { return c.video ? VideoDone_.load() : c.filters->Done(); });
     };
     for (PacketPtr& packet : held) {
       if (allDone()) break;
@@ -488,7 +336,7 @@ class Conversion {
       if (packet->stream_index != chain.in->stream->index) continue;
       if (chain.video) {
         if (!VideoPackets_.Push(std::move(packet))) Fail(WorkerFailureText());
-      } else if (!chain.filtersDone) {
+      } else if (!chain.filters->Done()) {
         Decode(chain, packet.get());
       }
       break;
@@ -499,14 +347,11 @@ class Conversion {
   // Drains a stream's decoder and filters at the end of the input, and
   // hands the end to its encoder.
   void Finish(Chain& chain) {
-    if (!chain.filtersDone) {
+    if (!chain.filters->Done()) {
       Decode(chain, nullptr);
       // The end is where the last frame ends, not where it starts, so that
       // the frame-rate filter keeps the last frame.
-      const int64_t endPts = chain.decoder->EndPts();
-      Check(endPts == AV_NOPTS_VALUE ? av_buffersrc_add_frame(chain.source, nullptr)
-                                     : av_buffersrc_close(chain.source, endPts, 0),
-            "filtering");
+      chain.filters->Close(chain.decoder->EndPts());
       Pull(chain);
     }
     chain.filteredFrames->Push(nullptr);
@@ -535,7 +380,7 @@ class Conversion {
         Finish(chain);
         break;
       }
-      if (!chain.filtersDone) Decode(chain, packet.get());
+      if (!chain.filters->Done()) Decode(chain, packet.get());
     }
     VideoDone_ = true;
     VideoPackets_.Close();
@@ -551,29 +396,6 @@ class Conversion {
     }
   }
 
-  // The silent track's source: zero samples in the asked rate and channels,
-  // taken a frame at a time.
-  void BuildSilence(Chain& chain) {
-    chain.graph.reset(avfilter_graph_alloc());
-    const AVSampleFormat format = chain.encoderCodec->sample_fmts ? chain.encoderCodec->sample_fmts[0] : AV_SAMPLE_FMT_FLTP;
-    const int channels = O_.channels.value_or(2);
-    const std::string steps = Format("anullsrc=r=%d:cl=%s,aformat=sample_fmts=%s", O_.sampleRate.value_or(44100),
-                                     channels == 1 ? "mono" : "stereo", av_get_sample_fmt_name(format));
-    Check(avfilter_graph_create_filter(&chain.sink, avfilter_get_by_name("abuffersink"), "out", nullptr, nullptr,
-                                       chain.graph.get()),
-          "filter set-up");
-    FilterInOutPtr inputs(avfilter_inout_alloc());
-    inputs->name = av_strdup("out");
-    inputs->filter_ctx = chain.sink;
-    AVFilterInOut* in = inputs.release();
-    AVFilterInOut* out = nullptr;
-    const int parsed = avfilter_graph_parse_ptr(chain.graph.get(), steps.c_str(), &in, &out, nullptr);
-    inputs.reset(in);
-    FilterInOutPtr outputs(out);
-    Check(parsed, "filter set-up");
-    Check(avfilter_graph_config(chain.graph.get(), nullptr), "filter set-up");
-  }
-
   // Encodes silence up to where the video written so far ends, on the
   // video's encoding thread right after its packets, so that the two stay
   // interleaved; whole encoder frames until the last, which ends with the
@@ -585,7 +407,7 @@ class Conversion {
     const int64_t step = e->frame_size > 0 ? e->frame_size : 1024;
     AVFrame* frame = silence.filtered.get();
     while (SilentSamples_ < until && (last || SilentSamples_ + step <= until)) {
-      Check(av_buffersink_get_frame(silence.sink, frame), "silent track");
+      silence.silence->Next(frame);
       frame->nb_samples = static_cast<int>(std::min<int64_t>(frame->nb_samples, until - SilentSamples_));
       frame->pts = SilentSamples_;
       SilentSamples_ += frame->nb_samples;
@@ -619,30 +441,18 @@ class Conversion {
 
   void Decode(Chain& chain, const AVPacket* packet) {
     chain.decoder->Decode(packet, [&](AVFrame* frame) {
-      if (!chain.filtersDone) {
-        Check(av_buffersrc_add_frame_flags(chain.source, frame, 0), "filtering");
-        Pull(chain);
-      }
+      if (chain.filters->Done()) return;
+      chain.filters->Add(frame);
+      Pull(chain);
     });
   }
 
+  // Hands the filtered frames to the stream's encoding thread.
   void Pull(Chain& chain) {
-    AVFrame* filtered = chain.filtered.get();
-    for (;;) {
-      const int got = av_buffersink_get_frame(chain.sink, filtered);
-      if (got == AVERROR(EAGAIN)) return;
-      if (got == AVERROR_EOF) {
-        chain.filtersDone = true;
-        if (chain.video) VideoDone_ = true;
-        return;
-      }
-      Check(got, "filtering");
-      filtered->pts = av_rescale_q(filtered->pts, av_buffersink_get_time_base(chain.sink), chain.encoderTimeBase);
-      filtered->pict_type = AV_PICTURE_TYPE_NONE;
-      FramePtr frame = MakeFrame();
-      av_frame_move_ref(frame.get(), filtered);
+    while (FramePtr frame = chain.filters->Next()) {
       if (!chain.filteredFrames->Push(std::move(frame))) Fail(WorkerFailureText());
     }
+    if (chain.video && chain.filters->Done()) VideoDone_ = true;
   }
 
   void Encode(Chain& chain, const AVFrame* frame) {

@@ -32,29 +32,13 @@ extern "C" {
 #include "TranscodeDecoder.h"
 #include "TranscodeFilters.h"
 #include "TranscodeInput.h"
+#include "TranscodeOutput.h"
 
 namespace tarquel::encoder {
 
 namespace {
 
 using namespace tarquel::media;
-
-// The MPEG-4 Simple Profile level for a frame size and rate: the lowest that
-// holds its macroblocks a frame and a second. Never below 3, the level the
-// handheld's own recordings declare; above level 6's reach there is no
-// Simple Profile level, and 6 is the nearest.
-int SimpleProfileLevel(int width, int height, AVRational rate) {
-  const double frame = std::ceil(width / 16.0) * std::ceil(height / 16.0);
-  const double second = frame * av_q2d(rate);
-  const struct {
-    int level;
-    double frame, second;
-  } levels[] = {{3, 396, 11880}, {4, 1200, 36000}, {5, 1620, 40500}, {6, 3600, 108000}};  // 4: level 4a
-  for (const auto& l : levels) {
-    if (frame <= l.frame && second <= l.second + 1e-6) return l.level;
-  }
-  return 6;
-}
 
 // Room for a couple of seconds of pictures, so that a stream's encoder and
 // what feeds it seldom wait for each other.
@@ -67,21 +51,16 @@ struct Chain {
   std::unique_ptr<StreamDecoder> decoder;
   std::unique_ptr<FilterChain> filters;
   std::unique_ptr<SilenceSource> silence;  // the silent track's
-  const AVCodec* encoderCodec = nullptr;
-  CodecContextPtr encoder;
-  AVRational encoderTimeBase{};  // kept apart, for the thread that feeds the encoder
-  AVStream* output = nullptr;
-  double secondsDone = 0;
-  long long packetsWritten = 0;
+  StreamEncoder* encoder = nullptr;  // the output's
   FramePtr filtered = MakeFrame();
-  PacketPtr encoded = MakePacket();
   std::unique_ptr<FrameHandoff> filteredFrames = std::make_unique<FrameHandoff>();
   std::thread encoding;  // the stream's encoder works on a thread of its own
 };
 
 class Conversion {
  public:
-  Conversion(const TranscodeJob& job, const ProgressReport& report) : Job_(job), O_(job.options), Report_(report) {}
+  Conversion(const TranscodeJob& job, const ProgressReport& report)
+      : Job_(job), O_(job.options), Report_(report), Output_(job) {}
   ~Conversion() { StopThreads(); }
   Conversion(const Conversion&) = delete;
   Conversion& operator=(const Conversion&) = delete;
@@ -95,193 +74,40 @@ class Conversion {
       chain.decoder = std::make_unique<StreamDecoder>(stream, *Input_, O_);
       Chains_.push_back(std::move(chain));
     }
-    Muxer_ = ChooseMuxer();
+    Output_.ChooseMuxer(Input_->HasVideo());
     // A video output type keeps the video form of the status line even when
     // the source has no picture, so that the reader finds its time in place.
-    Progress_.video = std::any_of(Chains_.begin(), Chains_.end(), [](const Chain& c) { return c.video; }) ||
-                      (!O_.noVideo && !O_.videoCodec.empty());
+    Video_ = Input_->HasVideo() || (!O_.noVideo && !O_.videoCodec.empty());
     for (auto& chain : Chains_) {
-      chain.encoderCodec = EncoderFor(chain);
+      const AVCodec* codec = Output_.EncoderFor(chain.video);
       chain.filters = std::make_unique<FilterChain>(*chain.in, chain.decoder->Context(), Input_->SampleAspectRatio(*chain.in),
-                                                    chain.encoderCodec, Muxer_, Job_);
-      OpenEncoder(chain);
+                                                    codec, Output_.Muxer(), Job_);
+      chain.encoder = &Output_.AddStream(chain.video, codec, chain.filters->Sink());
+      // Kept apart, for the thread that feeds the encoder.
+      const AVRational timeBase = chain.encoder->Context()->time_base;
+      chain.filters->SetEncoder(timeBase, chain.encoder->FixedFrameSize());
+      chain.decoder->SetOutputTimeBase(timeBase);
     }
     // The handheld's type keeps its form for a source without sound: the
     // video gets a silent track of the asked kind.
-    const bool hasAudio = std::any_of(Chains_.begin(), Chains_.end(), [](const Chain& c) { return !c.video; });
-    if (std::string_view(Muxer_->name) == "psp" && !hasAudio) {
+    if (std::string_view(Output_.Muxer()->name) == "psp" && !Input_->HasAudio()) {
       Silence_ = std::make_unique<Chain>();
-      Silence_->encoderCodec = EncoderFor(*Silence_);
-      Silence_->silence = std::make_unique<SilenceSource>(Silence_->encoderCodec, O_);
-      OpenEncoder(*Silence_);
+      const AVCodec* codec = Output_.EncoderFor(false);
+      Silence_->silence = std::make_unique<SilenceSource>(codec, O_);
+      Silence_->encoder = &Output_.AddStream(false, codec, Silence_->silence->Sink());
+      Silence_->silence->SetFrameSize(Silence_->encoder->FixedFrameSize());
     }
-    OpenOutput();
+    Output_.Open();
     Convert();
   }
 
   // Removes an output this conversion created but could not finish.
   void DiscardOutput() {
     StopThreads();
-    if (!Output_) return;
-    const bool created = OutputCreated_;
-    Output_.reset();
-    if (created) std::filesystem::remove(O_.output);
+    Output_.Discard();
   }
 
  private:
-  const AVOutputFormat* ChooseMuxer() {
-    const bool hasVideo = std::any_of(Chains_.begin(), Chains_.end(), [](const Chain& c) { return c.video; });
-    std::string name = O_.format;
-    if (name.empty()) {
-      std::string ext = std::filesystem::path(O_.output).extension().string();
-      std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
-      if (ext == ".mp4") {
-        // The handheld's type is a movie: a source without pictures cannot
-        // be one.
-        if (!hasVideo && !O_.noVideo && !O_.videoCodec.empty()) Fail("the source has no video");
-        name = hasVideo ? "psp" : "mp4";
-      } else if (ext == ".m4a") name = "ipod";
-      else if (ext == ".aac") name = "adts";
-      else if (ext == ".mp3") name = "mp3";
-    }
-    const AVOutputFormat* muxer =
-        name.empty() ? av_guess_format(nullptr, O_.output.c_str(), nullptr) : av_guess_format(name.c_str(), nullptr, nullptr);
-    if (!muxer) Fail(name.empty() ? "cannot tell which kind of file to make of " + O_.output : "unknown format " + name);
-    return muxer;
-  }
-
-  const AVCodec* EncoderFor(const Chain& chain) const {
-    const AVOutputFormat* muxer = Muxer_;
-    std::string name;
-    if (chain.video) {
-      name = "mpeg4";  // "xvid" is the same encoder under another tag
-    } else {
-      name = O_.audioCodec == "mp3" ? "libmp3lame" : O_.audioCodec == "aac" ? "aac" : "";
-      if (name.empty()) name = muxer->audio_codec == AV_CODEC_ID_MP3 ? "libmp3lame" : "aac";
-    }
-    const AVCodec* codec = avcodec_find_encoder_by_name(name.c_str());
-    if (!codec) Fail("the " + name + " encoder is not available");
-    // A muxer whose only video is a cover picture (mp3) holds no video stream.
-    const AVCodecID usual = chain.video ? muxer->video_codec : muxer->audio_codec;
-    if (usual == AV_CODEC_ID_NONE || (chain.video && usual == AV_CODEC_ID_PNG) || avformat_query_codec(muxer, codec->id, FF_COMPLIANCE_NORMAL) == 0) {
-      Fail(std::string("a ") + muxer->name + " file cannot hold " + codec->name + (chain.video ? " video" : " audio"));
-    }
-    return codec;
-  }
-
-  void OpenEncoder(Chain& chain) {
-    const AVCodec* codec = chain.encoderCodec;
-    chain.encoder.reset(avcodec_alloc_context3(codec));
-    AVCodecContext* e = chain.encoder.get();
-    const AVFilterContext* sink = chain.filters ? chain.filters->Sink() : chain.silence->Sink();
-    if (chain.video) {
-      e->width = av_buffersink_get_w(sink);
-      e->height = av_buffersink_get_h(sink);
-      e->pix_fmt = static_cast<AVPixelFormat>(av_buffersink_get_format(sink));
-      e->sample_aspect_ratio = av_buffersink_get_sample_aspect_ratio(sink);
-      e->framerate = av_buffersink_get_frame_rate(sink);
-      e->time_base = av_inv_q(e->framerate);
-      e->bit_rate = int64_t{O_.videoKbits.value_or(512)} * 1000;
-      // Keep the rate close to the asked one rather than the library's loose
-      // default, so that a file of N seconds has about the size it was asked for.
-      e->bit_rate_tolerance = static_cast<int>(e->bit_rate);
-      // Simple Profile: no B-frames, no quarter-pel.
-      e->max_b_frames = 0;
-      e->profile = FF_PROFILE_MPEG4_SIMPLE;
-      // Declared in the header as the content needs it, rather than the
-      // library's level 1.
-      e->level = SimpleProfileLevel(e->width, e->height, e->framerate);
-      // One thread: the encoder has a thread of its own, and in slices on
-      // several threads the search from the previous frame's vectors (below)
-      // would read them while another slice rewrites them, so that the same
-      // source would not always give the same file.
-      e->thread_count = 1;
-      // The tools Simple Profile has: trellis quantisation, four motion
-      // vectors a macroblock and AC prediction, with a wider motion search
-      // that also starts from the previous frame's vectors, and modes and
-      // sub-pel vectors judged on transformed differences (SATD). Choosing
-      // each macroblock's mode by full rate-distortion trials as well would
-      // add half again to the encoder's time for at most half a dB more.
-      e->mb_decision = FF_MB_DECISION_SIMPLE;
-      e->mb_cmp = FF_CMP_SATD;
-      e->me_sub_cmp = FF_CMP_SATD;
-      e->dia_size = 2;
-      e->last_predictor_count = 2;
-      e->flags |= AV_CODEC_FLAG_4MV | AV_CODEC_FLAG_AC_PRED;
-      av_opt_set_int(e, "trellis", 1, AV_OPT_SEARCH_CHILDREN);
-      // With a key frame every five seconds rather than every twelve frames,
-      // the same bits buy more picture.
-      e->gop_size = std::clamp(static_cast<int>(std::lround(5 * av_q2d(e->framerate))), 12, 300);
-      // The finest quantiser too, so that an easy picture gets the bits asked
-      // for rather than stopping short of them.
-      e->qmin = 1;
-      e->mb_lmin = FF_QP2LAMBDA;
-      av_opt_set_int(e, "lmin", FF_QP2LAMBDA, AV_OPT_SEARCH_CHILDREN);
-    } else {
-      e->sample_rate = av_buffersink_get_sample_rate(sink);
-      e->sample_fmt = static_cast<AVSampleFormat>(av_buffersink_get_format(sink));
-      Check(av_buffersink_get_ch_layout(sink, &e->ch_layout), "audio set-up");
-      e->time_base = {1, e->sample_rate};
-      e->bit_rate = int64_t{O_.audioKbits.value_or(64)} * 1000;
-      if (const int* rates = codec->supported_samplerates) {
-        bool supported = false;
-        for (; *rates; ++rates) supported = supported || *rates == e->sample_rate;
-        if (!supported) Fail(Format("the %s encoder cannot work at %d Hz", codec->name, e->sample_rate));
-      }
-    }
-    if (Muxer_->flags & AVFMT_GLOBALHEADER) e->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-    Check(avcodec_open2(e, codec, nullptr), std::string("cannot start the ") + codec->name + " encoder");
-    chain.encoderTimeBase = e->time_base;
-    if (chain.decoder) chain.decoder->SetOutputTimeBase(e->time_base);
-    const bool fixed = !chain.video && !(codec->capabilities & AV_CODEC_CAP_VARIABLE_FRAME_SIZE) && e->frame_size > 0;
-    if (chain.filters) chain.filters->SetEncoder(e->time_base, fixed ? e->frame_size : 0);
-    else chain.silence->SetFrameSize(fixed ? e->frame_size : 0);
-  }
-
-  void OpenOutput() {
-    const AVOutputFormat* muxer = Muxer_;
-    AVFormatContext* raw = nullptr;
-    Check(avformat_alloc_output_context2(&raw, muxer, nullptr, O_.output.c_str()), "cannot make " + O_.output);
-    Output_.reset(raw);
-    for (auto& chain : Chains_) {
-      chain.output = avformat_new_stream(Output_.get(), nullptr);
-      if (!chain.output) Fail("cannot make " + O_.output);
-      Check(avcodec_parameters_from_context(chain.output->codecpar, chain.encoder.get()), "output set-up");
-      chain.output->time_base = chain.encoder->time_base;
-      if (chain.video) {
-        chain.output->sample_aspect_ratio = chain.encoder->sample_aspect_ratio;
-        chain.output->avg_frame_rate = chain.encoder->framerate;
-        const unsigned xvid = MKTAG('X', 'V', 'I', 'D');
-        if (O_.videoCodec == "xvid" && muxer->codec_tag && av_codec_get_id(muxer->codec_tag, xvid) == AV_CODEC_ID_MPEG4) {
-          chain.output->codecpar->codec_tag = xvid;
-        }
-      }
-    }
-    if (Silence_) {
-      Silence_->output = avformat_new_stream(Output_.get(), nullptr);
-      if (!Silence_->output) Fail("cannot make " + O_.output);
-      Check(avcodec_parameters_from_context(Silence_->output->codecpar, Silence_->encoder.get()), "output set-up");
-      Silence_->output->time_base = Silence_->encoder->time_base;
-    }
-    // The handheld shows the movie under its title: the source's name.
-    if (std::string_view(muxer->name) == "psp") {
-      const std::string title = std::filesystem::path(Job_.mediaPath).stem().string();
-      Check(av_dict_set(&Output_->metadata, "title", title.c_str(), 0), "output set-up");
-    }
-    if (!(muxer->flags & AVFMT_NOFILE)) {
-      // Opened here, never through a link at the output path, then handed
-      // to libavformat by its descriptor's name (the same open file).
-      std::string error;
-      const int fd = OpenOutputFile(O_.output, O_.overwrite, error);
-      if (fd < 0) Fail(error);
-      OutputCreated_ = true;
-      const int opened = avio_open(&Output_->pb, ("/proc/self/fd/" + std::to_string(fd)).c_str(), AVIO_FLAG_WRITE);
-      ::close(fd);
-      Check(opened, "cannot create " + O_.output);
-    }
-    Check(avformat_write_header(Output_.get(), nullptr), "cannot write " + O_.output);
-  }
-
   void Convert() {
     std::vector<PacketPtr> held = Input_->SeekToCut();
     // Each stream's encoder works on a thread of its own, and the video's
@@ -313,22 +139,20 @@ class Conversion {
     }
     JoinThreads();
     if (!WorkerFailure_.empty()) Fail(WorkerFailure_);
-    if (Progress_.bytes == 0) Fail("nothing to convert from the start time on");
+    if (Output_.Written().bytes == 0) Fail("nothing to convert from the start time on");
     // An output that takes both pictures and sound from a source that has
     // both gets both, or it is no conversion.
     for (const auto& chain : Chains_) {
-      if (chain.packetsWritten == 0) {
+      if (chain.encoder->PacketsWritten() == 0) {
         Fail(std::string("the source's ") + (chain.video ? "video" : "audio") + " could not be converted");
       }
     }
     // The streams may differ in length: the longest one counts.
     double done = 0;
-    for (const auto& chain : Chains_) done = std::max(done, chain.secondsDone);
+    for (const auto& chain : Chains_) done = std::max(done, chain.encoder->SecondsDone());
     Input_->CheckTheSourceLasted(done);
-    Check(av_write_trailer(Output_.get()), "cannot finish " + O_.output);
-    Check(avio_closep(&Output_->pb), "cannot finish " + O_.output);
-    UpdateTime();
-    Report_(Progress_);
+    Output_.Finish();
+    Report_(Now());
   }
 
   void Feed(PacketPtr packet) {
@@ -390,8 +214,8 @@ class Conversion {
   void EncodeStream(Chain& chain) {
     FramePtr frame;
     while (chain.filteredFrames->Pop(frame)) {
-      Encode(chain, frame.get());
-      if (chain.video && Silence_) EncodeSilence(chain.secondsDone, !frame);
+      Output_.Encode(*chain.encoder, frame.get());
+      if (chain.video && Silence_) EncodeSilence(chain.encoder->SecondsDone(), !frame);
       if (!frame) break;
     }
   }
@@ -402,7 +226,7 @@ class Conversion {
   // video.
   void EncodeSilence(double videoSeconds, bool last) {
     Chain& silence = *Silence_;
-    const AVCodecContext* e = silence.encoder.get();
+    const AVCodecContext* e = silence.encoder->Context();
     const int64_t until = std::llround(videoSeconds * e->sample_rate);
     const int64_t step = e->frame_size > 0 ? e->frame_size : 1024;
     AVFrame* frame = silence.filtered.get();
@@ -411,10 +235,10 @@ class Conversion {
       frame->nb_samples = static_cast<int>(std::min<int64_t>(frame->nb_samples, until - SilentSamples_));
       frame->pts = SilentSamples_;
       SilentSamples_ += frame->nb_samples;
-      Encode(silence, frame);
+      Output_.Encode(*silence.encoder, frame);
       av_frame_unref(frame);
     }
-    if (last) Encode(silence, nullptr);
+    if (last) Output_.Encode(*silence.encoder, nullptr);
   }
 
   std::string WorkerFailureText() {
@@ -455,73 +279,31 @@ class Conversion {
     if (chain.video && chain.filters->Done()) VideoDone_ = true;
   }
 
-  void Encode(Chain& chain, const AVFrame* frame) {
-    const int sent = avcodec_send_frame(chain.encoder.get(), frame);
-    if (sent == AVERROR_EOF) return;
-    Check(sent, "encoding");
-    AVPacket* encoded = chain.encoded.get();
-    for (;;) {
-      const int got = avcodec_receive_packet(chain.encoder.get(), encoded);
-      if (got == AVERROR(EAGAIN) || got == AVERROR_EOF) return;
-      Check(got, "encoding");
-      // The muxer and the progress are shared with the other thread.
-      std::lock_guard lock(Mutex_);
-      encoded->stream_index = chain.output->index;
-      // A picture lasts one frame; the encoder leaves its packets without a
-      // duration, and the output's time would end a frame short.
-      if (chain.video && encoded->duration <= 0) encoded->duration = 1;
-      av_packet_rescale_ts(encoded, chain.encoder->time_base, chain.output->time_base);
-      Progress_.bytes += encoded->size;
-      ++chain.packetsWritten;
-      if (chain.video) {
-        ++Progress_.frames;
-        size_t size = 0;
-        if (const uint8_t* stats = av_packet_get_side_data(encoded, AV_PKT_DATA_QUALITY_STATS, &size);
-            stats && size >= 4) {
-          Progress_.quality = static_cast<double>(AV_RL32(stats)) / FF_QP2LAMBDA;
-        }
-      }
-      if (encoded->pts != AV_NOPTS_VALUE) {
-        const double end = static_cast<double>(encoded->pts + encoded->duration) * av_q2d(chain.output->time_base);
-        chain.secondsDone = std::max(chain.secondsDone, end);
-      }
-      Check(av_interleaved_write_frame(Output_.get(), encoded), "cannot write " + O_.output);
-    }
-  }
-
   void MaybeReport() {
     const auto now = std::chrono::steady_clock::now();
     if (now - LastReport_ < std::chrono::milliseconds(500)) return;
     LastReport_ = now;
-    Progress progress;
-    {
-      std::lock_guard lock(Mutex_);
-      UpdateTime();
-      progress = Progress_;
-    }
-    Report_(progress);
+    Report_(Now());
   }
 
-  void UpdateTime() {
-    // The time of the output done: its video's when it has video.
-    const auto video = std::find_if(Chains_.begin(), Chains_.end(), [](const Chain& c) { return c.video; });
-    Progress_.seconds = (video != Chains_.end() ? *video : Chains_.front()).secondsDone;
+  Progress Now() const {
+    Progress progress = Output_.Written();
+    progress.video = Video_;
     const std::chrono::duration<double> spent = std::chrono::steady_clock::now() - Started_;
-    Progress_.speed = spent.count() > 0 ? Progress_.seconds / spent.count() : 0;
+    progress.speed = spent.count() > 0 ? progress.seconds / spent.count() : 0;
+    return progress;
   }
 
-  const AVOutputFormat* Muxer_ = nullptr;
   const TranscodeJob& Job_;
   const EncoderOptions& O_;
   const ProgressReport& Report_;
   std::unique_ptr<InputFile> Input_;
-  OutputContextPtr Output_;
-  bool OutputCreated_ = false;
+  OutputFile Output_;
   std::vector<Chain> Chains_;
   std::unique_ptr<Chain> Silence_;  // the silent track a video without sound gets, if any
   int64_t SilentSamples_ = 0;       // how much of it is encoded
-  Progress Progress_;
-  std::mutex Mutex_;  // guards the output, the progress and the other threads' failure
+  bool Video_ = false;  // the status line's video form
+  std::mutex Mutex_;   // guards the other threads' failure
   Handoff<PacketPtr, 128> VideoPackets_;
   std::atomic<bool> VideoDone_ = false;  // the video needs no more packets
   std::string WorkerFailure_;

@@ -32,9 +32,8 @@ class FilterChain {
   bool Done() const { return Done_; }
   // Adds a decoded frame, taking its data.
   void Add(AVFrame* frame);
-  // Ends the input where the last frame ends (`endPts`), not where it
-  // starts, so that the frame-rate filter keeps the last frame; at
-  // AV_NOPTS_VALUE, where the frames given end as the filters see it.
+  // Ends the input at `endPts`, in the stream's time base from the file's
+  // start; AV_NOPTS_VALUE leaves the end to the filters.
   void Close(int64_t endPts);
   // The next filtered frame, its time in the encoder's time base; nullptr
   // when the filters need more input or have ended (Done()).

@@ -107,8 +107,8 @@ StreamEncoder::StreamEncoder(bool video, const AVCodec* codec, const AVFilterCon
 
 int StreamEncoder::FixedFrameSize() const {
   const AVCodecContext* e = Encoder_.get();
-  return !Video_ && !(e->codec->capabilities & AV_CODEC_CAP_VARIABLE_FRAME_SIZE) && e->frame_size > 0 ? e->frame_size
-                                                                                                     : 0;
+  const bool fixed = !Video_ && !(e->codec->capabilities & AV_CODEC_CAP_VARIABLE_FRAME_SIZE) && e->frame_size > 0;
+  return fixed ? e->frame_size : 0;
 }
 
 OutputFile::OutputFile(const TranscodeJob& job) : Job_(job), O_(job.options) {}

@@ -26,7 +26,8 @@ class StreamEncoder {
   // How many samples each audio frame must have; 0: any number.
   int FixedFrameSize() const;
   // Where the packets written end, in seconds of output, and how many
-  // there are. Changed by the output's Encode only.
+  // there are: changed by the output's Encode, so read on the stream's own
+  // encoding thread or once it has ended (other threads ask Written()).
   double SecondsDone() const { return SecondsDone_; }
   long long PacketsWritten() const { return PacketsWritten_; }
 
@@ -60,14 +61,15 @@ class OutputFile {
   void Open();
 
   // Encodes a frame of a stream (nullptr: the stream's end) and writes the
-  // packets the encoder gives. One thread for each stream.
+  // packets the encoder gives. The streams' threads may call it at once,
+  // each for its own stream.
   void Encode(StreamEncoder& stream, const AVFrame* frame);
   // What is written so far: the bytes, the video's frames and its last
   // quantiser, and the seconds done (the video's when there is video).
   Progress Written() const;
   // Writes the end of the file and closes it.
   void Finish();
-  // Removes the file when this conversion created it.
+  // Removes an output this conversion created but could not finish.
   void Discard();
 
  private:

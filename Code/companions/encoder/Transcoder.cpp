@@ -15,6 +15,9 @@ namespace tarquel::encoder {
 
 namespace {
 
+// Opens the input, gives each stream taken a decoder, filters and an
+// encoder, makes the output, converts on the scheduler's threads and
+// finishes the output; a step that fails throws.
 void Convert(const TranscodeJob& job, OutputFile& output, const ProgressReport& report,
              std::chrono::steady_clock::time_point started) {
   const EncoderOptions& options = job.options;

@@ -6,6 +6,8 @@ extern "C" {
 #include <libavutil/opt.h>
 }
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cmath>

@@ -11,9 +11,12 @@ extern "C" {
 
 #include <array>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <regex>
+#include <string_view>
 
 #include "Catalogues.h"
 #include "FfmpegHandles.h"
@@ -431,12 +434,18 @@ int FirstFrameFrom(const std::string& file, double seconds) {
                              "format=start_time:frame=best_effort_timestamp_time", "-of", "compact", file});
   double start = 0;
   std::vector<double> times;
-  std::smatch m;
+  // The value after `key` on a line that starts with it, when it is a number.
+  const auto number = [](std::string_view line, std::string_view key) -> std::optional<double> {
+    if (!line.starts_with(key)) return std::nullopt;
+    const std::string text(line.substr(key.size()));
+    char* end = nullptr;
+    const double value = std::strtod(text.c_str(), &end);
+    if (end == text.c_str()) return std::nullopt;
+    return value;
+  };
   for (const auto& line : SplitText(r.output, '\n')) {
-    if (std::regex_search(line, m, std::regex(R"(^format\|start_time=(-?[0-9.]+))"))) start = std::stod(m[1]);
-    if (std::regex_search(line, m, std::regex(R"(^frame\|best_effort_timestamp_time=(-?[0-9.]+))"))) {
-      times.push_back(std::stod(m[1]));
-    }
+    if (const auto value = number(line, "format|start_time=")) start = *value;
+    if (const auto value = number(line, "frame|best_effort_timestamp_time=")) times.push_back(*value);
   }
   return static_cast<int>(std::count_if(times.begin(), times.end(), [&](double t) { return t - start < seconds - 0.001; }));
 }

@@ -31,16 +31,6 @@ namespace {
 using namespace tarquel;
 namespace fs = std::filesystem;
 
-struct Run : IEncoderRun {
-  Run(const std::string& encoder, const std::string& command, std::function<void(const std::string&)> chunk,
-      std::function<void()> done)
-      : runner(command, std::move(chunk), nullptr, [done = std::move(done)](bool) { done(); }, encoder) {
-    runner.Start();
-  }
-  int ExitStatus() const override { return runner.ExitStatus(); }
-  platform::TAdvanceSystem runner;
-};
-
 double Percentile(std::vector<double> v, double p) {
   if (v.empty()) return 0;
   std::sort(v.begin(), v.end());
@@ -76,7 +66,7 @@ int main(int argc, char** argv) {
     std::unique_ptr<IEncoderRun> StartEncoder(const std::string& encoder, const std::string& command,
                                               std::function<void(const std::string&)> chunk,
                                               std::function<void()> done) override {
-      return std::make_unique<Run>(encoder, command, std::move(chunk), std::move(done));
+      return platform::StartEncoderRun(encoder, command, std::move(chunk), std::move(done));
     }
     void PostToGui(std::function<void()> work) override {
       QMetaObject::invokeMethod(

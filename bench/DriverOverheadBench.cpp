@@ -28,15 +28,6 @@ using namespace tarquel;
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-struct Run : IEncoderRun {
-  Run(const std::string& encoder, const std::string& command, std::function<void(const std::string&)> chunk,
-      std::function<void()> done)
-      : runner(command, std::move(chunk), nullptr, [done = std::move(done)](bool) { done(); }, encoder) {
-    runner.Start();
-  }
-  platform::TAdvanceSystem runner;
-};
-
 double Median(std::vector<double> v) {
   std::sort(v.begin(), v.end());
   return v[v.size() / 2];
@@ -83,7 +74,7 @@ int main() {
     std::unique_ptr<IEncoderRun> StartEncoder(const std::string& encoder, const std::string& command,
                                               std::function<void(const std::string&)> chunk,
                                               std::function<void()> done) override {
-      return std::make_unique<Run>(encoder, command, std::move(chunk), std::move(done));
+      return platform::StartEncoderRun(encoder, command, std::move(chunk), std::move(done));
     }
   } host(loop);
   struct Work : test::ListWork {

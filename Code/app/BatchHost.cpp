@@ -35,18 +35,6 @@ TProbed Probe(const std::string& path) {
   }
 }
 
-// A started encoder: its runner thread, released (joined) with it.
-struct EncoderRun : IEncoderRun {
-  EncoderRun(const std::string& encoder, const std::string& command, std::function<void(const std::string&)> onChunk,
-             std::function<void()> done)
-      : Runner(command, std::move(onChunk), nullptr, [done = std::move(done)](bool) { done(); }, encoder) {
-    Runner.Start();
-  }
-  int ExitStatus() const override { return Runner.ExitStatus(); }
-  int EndSignal() const override { return Runner.EndSignal(); }
-  platform::TAdvanceSystem Runner;
-};
-
 }  // namespace
 
 TBatchHost::TBatchHost(const TMainEnvironment& env, QObject& context, QWidget& mainWindow, TOutputJournal& journal)
@@ -65,7 +53,7 @@ std::unique_ptr<IEncoderRun> TBatchHost::StartEncoder(const std::string& encoder
                                                       std::function<void(const std::string&)> onChunk,
                                                       std::function<void()> onFinished) {
   if (Env_.StartEncoder) return Env_.StartEncoder(encoder, command, std::move(onChunk), std::move(onFinished));
-  return std::make_unique<EncoderRun>(encoder, command, std::move(onChunk), std::move(onFinished));
+  return platform::StartEncoderRun(encoder, command, std::move(onChunk), std::move(onFinished));
 }
 
 // Called from the runner's thread: a queued call never waits for the GUI.

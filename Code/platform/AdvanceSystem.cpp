@@ -41,4 +41,24 @@ void TAdvanceSystem::Execute() {
   Finished_.store(true, std::memory_order_release);
 }
 
+namespace {
+
+struct TEncoderRun : IEncoderRun {
+  TEncoderRun(const std::string& encoder, const std::string& command, ChunkCallback onChunk,
+              std::function<void()> onFinished)
+      : Runner(command, std::move(onChunk), nullptr, [done = std::move(onFinished)](bool) { done(); }, encoder) {
+    Runner.Start();
+  }
+  int ExitStatus() const override { return Runner.ExitStatus(); }
+  int EndSignal() const override { return Runner.EndSignal(); }
+  TAdvanceSystem Runner;
+};
+
+}  // namespace
+
+std::unique_ptr<IEncoderRun> StartEncoderRun(const std::string& encoder, const std::string& command,
+                                             ChunkCallback onChunk, std::function<void()> onFinished) {
+  return std::make_unique<TEncoderRun>(encoder, command, std::move(onChunk), std::move(onFinished));
+}
+
 }  // namespace tarquel::platform

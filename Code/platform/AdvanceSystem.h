@@ -6,10 +6,12 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 
 #include "EncoderProcess.h"
+#include "JobDriver.h"
 
 namespace tarquel::platform {
 
@@ -56,5 +58,11 @@ class TAdvanceSystem {
   std::atomic<bool> Finished_{false};
   std::thread Thread_;
 };
+
+// Starts the real encoder of a batch: a runner for `command`, which begins
+// with the program `encoder`, released (waited for) with the returned run.
+// `onFinished` is called once, on the runner's thread, when it is done.
+std::unique_ptr<IEncoderRun> StartEncoderRun(const std::string& encoder, const std::string& command,
+                                             ChunkCallback onChunk, std::function<void()> onFinished);
 
 }  // namespace tarquel::platform

@@ -35,16 +35,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-struct EncoderRun : IEncoderRun {
-  EncoderRun(const std::string& encoder, const std::string& command, std::function<void(const std::string&)> onChunk,
-             std::function<void()> done)
-      : runner(command, std::move(onChunk), nullptr, [done = std::move(done)](bool) { done(); }, encoder) {
-    runner.Start();
-  }
-  int ExitStatus() const override { return runner.ExitStatus(); }
-  platform::TAdvanceSystem runner;
-};
-
 double Seconds(const std::string& path) {
   AVFormatContext* raw = nullptr;
   if (avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0) return -1;
@@ -137,7 +127,7 @@ class Batch : public ::testing::Test {
     std::unique_ptr<IEncoderRun> StartEncoder(const std::string& encoder, const std::string& command,
                                               std::function<void(const std::string&)> onChunk,
                                               std::function<void()> done) override {
-      return std::make_unique<EncoderRun>(encoder, command, std::move(onChunk), std::move(done));
+      return platform::StartEncoderRun(encoder, command, std::move(onChunk), std::move(done));
     }
     double OutputSeconds(const std::string& path) override { return Seconds(path); }
   } host_{loop_};

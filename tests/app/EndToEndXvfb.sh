@@ -87,11 +87,17 @@ start_program() {
 add_and_convert() {
   xdotool windowfocus --sync "$window"
   xdotool key ctrl+o
-  sleep 1.5
+  # The dialog takes its time on a loaded machine: type only once it shows
+  # and has the keys, and go on once it has closed again.
+  wait_for 30 eval '! only_main_window' || fail "no open dialog"
+  sleep 0.5
+  dialog=$(xdotool search --onlyvisible --pid "$program_pid" --name '.' | grep -vx "$window" | head -1)
+  xdotool windowfocus --sync "$dialog" 2>/dev/null || true
   shot "$2-open-dialog"
   xdotool type --delay 2 "$1"
   xdotool key Return
-  sleep 2
+  wait_for 30 only_main_window || fail "the open dialog did not close"
+  sleep 1
   shot "$2-added"
   xdotool windowfocus --sync "$window"
   xdotool key ctrl+s

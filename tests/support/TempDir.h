@@ -4,19 +4,28 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <stdexcept>
 #include <string>
-
-#include <unistd.h>
 
 namespace tarquel::test {
 
 class TempDir {
  public:
+  // A new folder of a random name: creating it fails where the name is
+  // taken, and another name is tried.
   TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "tarquel-test-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    Path_ = pattern;
+    static thread_local std::mt19937_64 random{std::random_device{}()};
+    const auto base = std::filesystem::temp_directory_path();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      auto candidate = base / ("tarquel-test-" + std::to_string(random()));
+      std::error_code ec;
+      if (std::filesystem::create_directory(candidate, ec)) {
+        Path_ = std::move(candidate);
+        return;
+      }
+    }
+    throw std::runtime_error("cannot create a temporary folder");
   }
   ~TempDir() {
     std::error_code ec;

@@ -10,6 +10,27 @@
 
 namespace tarquel::test {
 
+// Whether files have POSIX mode bits, symbolic links can be made by anyone
+// and names may hold any byte but "/" and NUL: not so on Windows, where the
+// tests of these skip.
+#ifdef _WIN32
+inline constexpr bool kPosixFiles = false;
+#else
+inline constexpr bool kPosixFiles = true;
+#endif
+
+// Removes a folder and everything in it, giving back write permission
+// where a test took it away (Windows removes no read-only file).
+inline void RemoveAll(const std::filesystem::path& folder) {
+  std::error_code ec;
+  for (auto it = std::filesystem::recursive_directory_iterator(folder, ec);
+       !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+    std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ec);
+  }
+  std::filesystem::remove_all(folder, ec);
+}
+
 class TempDir {
  public:
   // A new folder of a random name: creating it fails where the name is
@@ -27,16 +48,7 @@ class TempDir {
     }
     throw std::runtime_error("cannot create a temporary folder");
   }
-  ~TempDir() {
-    std::error_code ec;
-    // Give back write permission where a test took it away, then remove.
-    for (auto it = std::filesystem::recursive_directory_iterator(Path_, ec);
-         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
-      std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
-                                   std::filesystem::perm_options::add, ec);
-    }
-    std::filesystem::remove_all(Path_, ec);
-  }
+  ~TempDir() { RemoveAll(Path_); }
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
 

@@ -77,9 +77,13 @@ for test in "$build_dir"/tests/core/*.exe; do
   counts=$(grep -aE '^\[ +(PASSED|SKIPPED|FAILED) +\] [0-9]+ tests?' "$log" | sed 's/, listed below://' |
     tr -s ' ' | paste -sd ' ' -)
   summary+=("$name: $result ${counts:-no gtest summary (see $log)}")
-  # The programs' lists of skipped and failed tests, with the reasons given.
-  grep -aE -B1 '^\[ +(SKIPPED|FAILED) +\] [A-Za-z0-9_/]+\.[A-Za-z0-9_/]+ \(' "$log" | grep -av '^--$' |
-    sed "s/^/  $name: /" || true
+  # Each skipped or failed test with the line before its result: the
+  # reason a test gives for skipping.
+  while IFS= read -r line; do
+    summary+=("  $line")
+  done < <(awk '{ sub(/\r$/, "") }
+                /^\[ +(SKIPPED|FAILED) +\] [A-Za-z0-9_\/]+\.[A-Za-z0-9_\/]+ \(/ {
+                  sub(/ \([0-9]+ ms\)$/, ""); print $0 " -- " previous } { previous = $0 }' "$log")
 done
 echo "Tests ran in $(elapsed "$start")"
 printf '%s\n' "${summary[@]}"

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iterator>
 #include <sys/wait.h>
+#include <unistd.h>
 #include <thread>
 #include <tuple>
 

@@ -306,7 +306,7 @@ TEST_F(Profiles, UnwritableOrMissingConfig) {
   EXPECT_EQ(ReadConfig(kUserProfileInfoFile), "");
   fs::permissions(ConfigFile(kUserProfileCountFile), fs::perms::owner_read);
   EXPECT_THROW(options.btnAddClick(), FileCreateError);  // before any name is asked
-  fs::remove_all(Config());
+  RemoveAll(Config());
   EXPECT_THROW(options.btnAddClick(), FileCreateError);
   EXPECT_EQ(dialogs.Asked.size(), 1u);
   profiles.cbbProfile.Clear();

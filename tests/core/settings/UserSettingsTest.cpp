@@ -77,13 +77,14 @@ TEST_F(UserSettings, UnwritableOrMissingConfig) {
   EXPECT_THROW(user.SaveUserSettings(), FileCreateError);
   EXPECT_THROW(user.WriteInitDir("/a/b.avi"), FileCreateError);
   EXPECT_EQ(ReadConfig(kUserSettingsFile), "[USRInfo]\r\nSHWDDir=1\r\n");
-  fs::remove_all(Config());
+  RemoveAll(Config());
   user.LoadUserSettings();
   EXPECT_THROW(user.SaveUserSettings(), FileCreateError);
   EXPECT_FALSE(fs::exists(Config()));
 }
 
 TEST_F(UserSettings, SelectOutputFolder) {
+  if (!kPosixFiles) GTEST_SKIP() << "no read-only folders nor line breaks in names here";
   const std::string writable = dir.File("writable"), readOnly = dir.File("readonly"), own = dir.File("own");
   const std::string current = dir.File("current"), missing = dir.File("a/b/missing");
   const std::string broken = dir.File("out\nSHUTDOWN=1");

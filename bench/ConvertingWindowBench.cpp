@@ -16,8 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "AdvanceSystem.h"
-#include "DriverDoubles.h"
+#include "RealRunnerHost.h"
 #include "ProgramFolder.h"
 #include "QtDialogs.h"
 #include "RunProgram.h"
@@ -61,13 +60,8 @@ int main(int argc, char** argv) {
   test::FakePlayback player;
   TCommonLib lib(app, processes, services, dialogs);
   // The real runner; the work it posts is timed on the GUI thread.
-  struct Host : test::RecordingDriverHost {
-    using RecordingDriverHost::RecordingDriverHost;
-    std::unique_ptr<IEncoderRun> StartEncoder(const std::string& encoder, const std::string& command,
-                                              std::function<void(const std::string&)> chunk,
-                                              std::function<void()> done) override {
-      return platform::StartEncoderRun(encoder, command, std::move(chunk), std::move(done));
-    }
+  struct Host : test::RealRunnerHost {
+    using RealRunnerHost::RealRunnerHost;
     void PostToGui(std::function<void()> work) override {
       QMetaObject::invokeMethod(
           &context,

@@ -10,9 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "AdvanceSystem.h"
 #include "CommandBuilder.h"
-#include "DriverDoubles.h"
+#include "RealRunnerHost.h"
 #include "EventLoop.h"
 #include "JobDriver.h"
 #include "ProcessTable.h"
@@ -69,14 +68,7 @@ int main() {
   test::RecordingServices services;
 
   // The real runner, and every command the driver had built.
-  struct Host : test::RecordingDriverHost {
-    using RecordingDriverHost::RecordingDriverHost;
-    std::unique_ptr<IEncoderRun> StartEncoder(const std::string& encoder, const std::string& command,
-                                              std::function<void(const std::string&)> chunk,
-                                              std::function<void()> done) override {
-      return platform::StartEncoderRun(encoder, command, std::move(chunk), std::move(done));
-    }
-  } host(loop);
+  test::RealRunnerHost host(loop);
   struct Work : test::ListWork {
     Work(TCommandBuilder& builder, TConvertParameterStruct& params, TJobState& job, std::vector<std::string>& commands)
         : ListWork(builder, params, job), Commands(commands) {}

@@ -14,9 +14,8 @@ extern "C" {
 #include <mutex>
 #include <thread>
 
-#include "AdvanceSystem.h"
 #include "CommandBuilder.h"
-#include "DriverDoubles.h"
+#include "RealRunnerHost.h"
 #include "Errors.h"
 #include "EventLoop.h"
 #include "FfmpegHandles.h"
@@ -122,13 +121,8 @@ class Batch : public ::testing::Test {
   std::unique_ptr<IProcessTable> processes_ = platform::CreateDescendantProcessTable();
   test::RecordingServices services_;
   // The real runner, and the length of what it wrote as the file tells it.
-  struct Host : test::RecordingDriverHost {
-    using RecordingDriverHost::RecordingDriverHost;
-    std::unique_ptr<IEncoderRun> StartEncoder(const std::string& encoder, const std::string& command,
-                                              std::function<void(const std::string&)> onChunk,
-                                              std::function<void()> done) override {
-      return platform::StartEncoderRun(encoder, command, std::move(onChunk), std::move(done));
-    }
+  struct Host : test::RealRunnerHost {
+    using RealRunnerHost::RealRunnerHost;
     double OutputSeconds(const std::string& path) override { return Seconds(path); }
   } host_{loop_};
   test::ListWork work_{builder_, params_, job_};

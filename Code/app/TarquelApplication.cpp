@@ -1,5 +1,6 @@
 #include "TarquelApplication.h"
 
+#include <QDir>
 #include <QMessageBox>
 #include <QStandardPaths>
 
@@ -28,10 +29,11 @@ TTarquelApplication::TTarquelApplication(int& argc, char** argv, const std::vect
   setApplicationName(QStringLiteral("Tarquel"));
   // The Wayland app id: the name of the desktop entry, without ".desktop".
   setDesktopFileName(QString::fromLatin1(kApplicationId));
-  const QByteArray home = qgetenv("HOME");
+  // The user's home folder in the system's own spelling (backslashes on Windows).
+  const std::string home = QDir::toNativeSeparators(QDir::homePath()).toStdString();
   const std::string programFolder = platform::ExecutableFolder();
   TMainEnvironment env{
-      programFolder, home.isEmpty() ? std::string("/") : home.toStdString(),
+      programFolder, home,
       applicationFilePath().toLocal8Bit().toStdString(), *Services_, *Processes_, *Dialogs_,
       [this] {
         // At once: a batch still running is not waited for.
@@ -39,7 +41,8 @@ TTarquelApplication::TTarquelApplication(int& argc, char** argv, const std::vect
         exit(0);
       },
       [] {
-        for (const char* viewer : {"xchm", "kchmviewer", "okular", "chmsee"}) {
+        // hh is the system's own viewer on Windows.
+        for (const char* viewer : {"hh", "xchm", "kchmviewer", "okular", "chmsee"}) {
           if (!QStandardPaths::findExecutable(QString::fromLatin1(viewer)).isEmpty()) return true;
         }
         return false;

@@ -12,7 +12,11 @@
 namespace tarquel {
 
 // The platform's path separator; folder paths handed around end with it.
+#ifdef _WIN32
+inline constexpr char kPathSeparator = '\\';
+#else
 inline constexpr char kPathSeparator = '/';
+#endif
 
 class TAppFunc {
  public:

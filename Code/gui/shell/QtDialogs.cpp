@@ -1,6 +1,7 @@
 #include "QtDialogs.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
@@ -36,7 +37,8 @@ std::optional<std::string> TQtDialogs::BrowseForFolder(std::string_view title) {
   const QString folder = QFileDialog::getExistingDirectory(QApplication::activeWindow(), Local(title), QString(),
                                                            QFileDialog::ShowDirsOnly);
   if (folder.isEmpty()) return std::nullopt;
-  return folder.toLocal8Bit().toStdString();
+  // Qt names folders with "/" everywhere; the program uses the system's separator.
+  return QDir::toNativeSeparators(folder).toLocal8Bit().toStdString();
 }
 
 bool TQtDialogs::Confirm(std::string_view question) {

@@ -1,5 +1,7 @@
 #include "QtOpenFileDialog.h"
 
+#include <QDir>
+
 namespace tarquel::gui {
 
 TQtOpenFileDialog::TQtOpenFileDialog(QWidget* owner) : Owner_(owner) {}
@@ -33,7 +35,7 @@ bool TQtOpenFileDialog::Execute() {
   dialog.setSizeGripEnabled(true);
   Files_.clear();
   if (dialog.exec() != QDialog::Accepted) return false;
-  for (const QString& file : dialog.selectedFiles()) Files_.push_back(file.toLocal8Bit().toStdString());
+  for (const QString& file : dialog.selectedFiles()) Files_.push_back(QDir::toNativeSeparators(file).toLocal8Bit().toStdString());
   if (!Files_.empty()) FileName_ = Files_.front();
   return true;
 }

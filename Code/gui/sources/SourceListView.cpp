@@ -1,5 +1,6 @@
 #include "SourceListView.h"
 
+#include <QDir>
 #include <QDrag>
 #include <QDragEnterEvent>
 #include <QHeaderView>
@@ -26,7 +27,7 @@ std::vector<std::string> LocalFilesOf(const QMimeData* mime) {
   std::vector<std::string> paths;
   if (mime == nullptr || !mime->hasUrls()) return paths;
   for (const QUrl& url : mime->urls()) {
-    if (url.isLocalFile()) paths.push_back(url.toLocalFile().toLocal8Bit().toStdString());
+    if (url.isLocalFile()) paths.push_back(QDir::toNativeSeparators(url.toLocalFile()).toLocal8Bit().toStdString());
   }
   return paths;
 }

@@ -1,5 +1,6 @@
 // The application-wide objects wired together: the settings after start-up
 // and a row of the source list reach the encoder's command line.
+#include "UtilityFuncs.h"
 #include "UnitCustomProc.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +14,9 @@
 
 namespace tarquel {
 namespace {
+// Folders in the system's spelling, as the program writes them.
+const std::string kSep(1, kPathSeparator);
+
 
 class CustomProc : public test::SettingsFixture {};
 
@@ -38,8 +42,8 @@ TEST_F(CustomProc, StartUpSettingsAndARowGiveTheCommandLine) {
   EXPECT_EQ(proc.BuildEncoderCommand(proc.SourceList.Row(0)),
             dir.Folder() + "evc.exe -y -i \"" + source +
                 "\" -vcodec mpeg4 -acodec aac -b 768 -s 320x240 -r 15 -aspect 4:3 -ab 128 -vol 200 -ac 2 -ar 44100 "
-                "-ss 00:00:10 -t 95 \"" + Home() + "/Tarquel/holiday.mp4\"");
-  EXPECT_TRUE(std::filesystem::is_directory(Home() + "/Tarquel"));
+                "-ss 00:00:10 -t 95 \"" + Home() + kSep + "Tarquel" + kSep + "holiday.mp4\"");
+  EXPECT_TRUE(std::filesystem::is_directory(Home() + kSep + "Tarquel"));
   EXPECT_EQ(proc.Job.CutLength, "95");
 }
 

@@ -16,7 +16,7 @@ std::string Render(std::string_view entry, std::string_view prefix, std::string_
 }
 
 std::string ExtensionOf(const std::string& path) {
-  const auto sep = path.rfind(kPathSeparator);
+  const auto sep = path.find_last_of(kPathSeparators);
   const auto dot = path.rfind('.');
   return (dot == std::string::npos || (sep != std::string::npos && dot < sep)) ? std::string() : path.substr(dot);
 }
@@ -63,7 +63,7 @@ std::string QuotedPath(std::string_view path) {
 
 std::string TCommandBuilder::GetOutputDirectory() {
   std::string folder = Env_.OutDir();
-  if (folder.empty() || folder.back() != kPathSeparator) folder += kPathSeparator;
+  if (folder.empty() || !IsPathSeparator(folder.back())) folder += kPathSeparator;
   std::error_code ec;
   std::filesystem::create_directories(folder, ec);
   Env_.Log.WriteLog((ec ? "Output directory error. ->" : "Output directory ") + folder);

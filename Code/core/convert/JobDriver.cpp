@@ -37,7 +37,7 @@ bool IsStatusLine(const std::string& line) {
 }
 
 std::string FileNameOf(const std::string& path) {
-  const auto separator = path.rfind(kPathSeparator);
+  const auto separator = path.find_last_of(kPathSeparators);
   return separator == std::string::npos ? path : path.substr(separator + 1);
 }
 

@@ -13,6 +13,7 @@
 #include "DiskSync.h"
 #include "Errors.h"
 #include "TextFormats.h"
+#include "UtilityFuncs.h"
 
 namespace tarquel {
 
@@ -84,12 +85,8 @@ bool IsTemporaryName(std::string_view name) {
   return digits.find_first_not_of("0123456789abcdef") == std::string_view::npos;
 }
 
-// The folder separators of the system: Windows takes "\\" as well as "/".
-constexpr std::string_view kFolderSeparators =
-    std::filesystem::path::preferred_separator == '/' ? "/" : "/\\";
-
 std::string FolderOf(const std::string& fileName) {
-  const auto slash = fileName.find_last_of(kFolderSeparators);
+  const auto slash = fileName.find_last_of(kPathSeparators);
   if (slash == std::string::npos) return ".";
   return slash == 0 ? std::string("/") : fileName.substr(0, slash);
 }

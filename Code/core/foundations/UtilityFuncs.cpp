@@ -66,14 +66,14 @@ std::vector<std::string> TFileFunc::GetFileList(const std::string& dir, std::str
 }
 
 std::string TFileFunc::GetFileNameNoExt(std::string_view path) const {
-  const auto sep = path.rfind(kPathSeparator);
+  const auto sep = path.find_last_of(kPathSeparators);
   const std::string_view name = sep == std::string_view::npos ? path : path.substr(sep + 1);
   const auto dot = name.rfind('.');
   return dot == std::string_view::npos ? std::string() : std::string(name.substr(0, dot));
 }
 
 std::string TFileFunc::GetFilePath(std::string_view path) const {
-  const auto sep = path.rfind(kPathSeparator);
+  const auto sep = path.find_last_of(kPathSeparators);
   return sep == std::string_view::npos ? std::string() : std::string(path.substr(0, sep + 1));
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <ctime>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -12,11 +13,12 @@
 namespace tarquel {
 
 // The platform's path separator; folder paths handed around end with it.
-#ifdef _WIN32
-inline constexpr char kPathSeparator = '\\';
-#else
-inline constexpr char kPathSeparator = '/';
-#endif
+// kPathSeparators are all the characters that end a folder's name in a
+// path: on Windows "/" does as well.
+inline constexpr char kPathSeparator = static_cast<char>(std::filesystem::path::preferred_separator);
+inline constexpr std::string_view kPathSeparators = kPathSeparator == '/' ? "/" : "\\/";
+// True for each character of kPathSeparators.
+constexpr bool IsPathSeparator(char c) { return kPathSeparators.find(c) != std::string_view::npos; }
 
 class TAppFunc {
  public:

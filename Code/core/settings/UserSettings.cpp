@@ -44,7 +44,7 @@ bool ProbeWritable(const fs::path& folder) {
 TUserSettingsModel::TUserSettingsModel(const TConfigFiles& config, std::string homeFolder, IMessageBox& messages,
                                        IFolderPicker& folderPicker)
     : Config_(config), HomeFolder_(std::move(homeFolder)), Messages_(messages), FolderPicker_(folderPicker) {
-  while (!HomeFolder_.empty() && HomeFolder_.back() == kPathSeparator) HomeFolder_.pop_back();
+  while (!HomeFolder_.empty() && IsPathSeparator(HomeFolder_.back())) HomeFolder_.pop_back();
   Settings.OutDir = HomeFolder_ + kPathSeparator + "Tarquel";
 }
 

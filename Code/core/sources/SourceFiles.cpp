@@ -25,7 +25,7 @@ constexpr std::string_view kSourceExtensions[] = {
 };
 
 std::string LowerExtension(std::string_view path) {
-  const auto separator = path.rfind(kPathSeparator);
+  const auto separator = path.find_last_of(kPathSeparators);
   const std::string_view name = separator == std::string_view::npos ? path : path.substr(separator + 1);
   const auto dot = name.rfind('.');
   if (dot == std::string_view::npos) return {};

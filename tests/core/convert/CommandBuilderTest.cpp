@@ -9,6 +9,9 @@
 
 namespace tarquel {
 namespace {
+// Folders in the system's spelling, as the program writes them.
+const std::string kSep(1, kPathSeparator);
+
 
 using F = TSettingField;
 
@@ -70,24 +73,24 @@ TEST_F(CommandBuilder, WorkedExamplesComeOutCharacterForCharacter) {
   EXPECT_EQ(builder.BuildEncoderCommand(holiday, params_, job_),
             App() + "evc.exe -y -i \"" + Clip("holiday.avi") +
                 "\" -vcodec mpeg4 -acodec aac -b 768 -s 320x240 -r 29.97 -aspect 4:3 -ab 128 -vol 200 -ac 2 -ar "
-                "44100 -ss 00:00:10 -t 95 \"" + Out() + "/holiday.mp4\"");
+                "44100 -ss 00:00:10 -t 95 \"" + Out() + kSep + "holiday.mp4\"");
   EXPECT_EQ(job_.StartTime, "00:00:10");
   EXPECT_EQ(job_.CutLength, "95");
-  EXPECT_EQ(params_.OutputDir, Out() + "/");
+  EXPECT_EQ(params_.OutputDir, Out() + kSep);
 
   settings_.Set(F::OutputFiletype, 3);
   EXPECT_EQ(builder.BuildEncoderCommand(holiday, params_, job_),
             App() + "evc.exe -y -i \"" + Clip("holiday.avi") +
-                "\" -acodec mp3 -vn -ab 128 -vol 200 -ac 2 -ar 44100 -ss 00:00:10 -t 95 \"" + Out() + "/holiday.mp3\"");
+                "\" -acodec mp3 -vn -ab 128 -vol 200 -ac 2 -ar 44100 -ss 00:00:10 -t 95 \"" + Out() + kSep + "holiday.mp3\"");
 
   settings_.Set(F::OutputFiletype, 0);
   const std::string rm = builder.BuildEncoderCommand(Row(Clip("trip.rmvb"), "00:00:10", "00:01:45"), params_, job_);
   EXPECT_EQ(rm.rfind(App() + "revc.exe -y -i \"" + App() + "VideoFile.avs\" -vcodec mpeg4", 0), 0u) << rm;
-  EXPECT_TRUE(rm.ends_with(" \"" + Out() + "/trip.mp4\"")) << rm;
+  EXPECT_TRUE(rm.ends_with(" \"" + Out() + kSep + "trip.mp4\"")) << rm;
   EXPECT_EQ(test::ReadFile(App() + "VideoFile.avs"),
             "DirectShowSource(\"" + Clip("trip.rmvb") + "\", fps=29.9700898503294, convertfps=true)\r\n");
   // Every build logs its folder and runs the custom profile.
-  EXPECT_NE(Log().find("|Output directory " + Out() + "/\r\n"), std::string::npos);
+  EXPECT_NE(Log().find("|Output directory " + Out() + kSep + "\r\n"), std::string::npos);
   EXPECT_EQ(customProfileRuns_, 3);
 }
 
@@ -96,7 +99,7 @@ TEST_F(CommandBuilder, EmptySelectionsGiveTheDefaultFragments) {
   // No output type: xvid and mp3 into ".avi", " -f " alone, a single blank for the volume.
   EXPECT_EQ(line, App() + "evc.exe -y -i \"" + Clip("a.avi") +
                       "\" -vcodec xvid -acodec mp3 -b 512 -s 320x240 -r 25 -aspect 4:3 -ab 64  -ac 2 -ar 44100 -f "
-                      " -ss 00:00:00 -t 95 \"" + Out() + "/a.avi\"");
+                      " -ss 00:00:00 -t 95 \"" + Out() + kSep + "a.avi\"");
   EXPECT_EQ(MakeChannelsArg("1 channel, Mono"), " -ac 1");
   EXPECT_EQ(MakeFormatArg("none"), "");
   EXPECT_EQ(MakeFormatArg("psp"), " -f psp");
@@ -123,7 +126,7 @@ TEST_F(CommandBuilder, LayoutsFollowTheCodecParameters) {
     std::filesystem::remove(App() + "log.txt");
     const std::string line = Builder().BuildEncoderCommand(Row(Clip("m.avi"), "00:00:05", "00:00:25"), params_, job_);
     const std::string expected =
-        c.middle.empty() ? "" : App() + "evc.exe -y -i " + src + c.middle + " \"" + Out() + "/m" + c.ext + "\"";
+        c.middle.empty() ? "" : App() + "evc.exe -y -i " + src + c.middle + " \"" + Out() + kSep + "m" + c.ext + "\"";
     EXPECT_EQ(line, expected) << c.typeParams;
     EXPECT_EQ(Log().find("Create convert parameter failure.") != std::string::npos, c.logged) << c.typeParams;
   }
@@ -167,7 +170,7 @@ TEST_F(CommandBuilder, OutputNamesNeverCollideAndFoldersAreMade) {
   test::WriteFile(dir_.Folder() + "file", "");
   outDir_ = dir_.Folder() + "file/sub";
   EXPECT_FALSE(Builder().BuildEncoderCommand(holiday, params_, job_).empty());
-  EXPECT_NE(Log().find("|Output directory error. ->" + outDir_ + "/\r\n"), std::string::npos) << Log();
+  EXPECT_NE(Log().find("|Output directory error. ->" + outDir_ + kSep + "\r\n"), std::string::npos) << Log();
 }
 
 TEST(QuotedPath, GivesBackThePathThroughTheQuotingRules) {

@@ -2,11 +2,15 @@
 
 #include <functional>
 
+#include "UtilityFuncs.h"
 #include "Errors.h"
 #include "SettingsFixture.h"
 
 namespace tarquel::test {
 namespace {
+// Folders in the system's spelling, as the program writes them.
+const std::string kSep(1, kPathSeparator);
+
 
 namespace fs = std::filesystem;
 using Texts = std::vector<std::string>;
@@ -51,7 +55,7 @@ TEST_F(Profiles, StartUpWithoutFiles) {
   }
   EXPECT_TRUE(Rows().empty());
   EXPECT_EQ(profiles.cbbCustomProfile.ItemIndex, NoSelection);
-  EXPECT_EQ(user.Settings.OutDir, Home() + "/Tarquel");
+  EXPECT_EQ(user.Settings.OutDir, Home() + kSep + "Tarquel");
   EXPECT_FALSE(user.Settings.ShowOutputDirectory || user.Settings.Shutdown);
   EXPECT_TRUE(fs::is_empty(Config())) << "start-up writes nothing";
 }

@@ -1,10 +1,14 @@
 #include <gtest/gtest.h>
 
+#include "UtilityFuncs.h"
 #include "Errors.h"
 #include "SettingsFixture.h"
 
 namespace tarquel::test {
 namespace {
+// Folders in the system's spelling, as the program writes them.
+const std::string kSep(1, kPathSeparator);
+
 
 namespace fs = std::filesystem;
 using Texts = std::vector<std::string>;
@@ -23,7 +27,7 @@ TEST_F(UserSettings, SavedAndLoadedRoundTrip) {
   user.LoadUserSettings();
   user.SaveUserSettings();
   EXPECT_EQ(ReadConfig(kUserSettingsFile),
-            "\r\n[USRInfo]\r\nSHWDDir=0\r\nSHUTDOWN=0\r\nOutDir=" + Home() + "/Tarquel\r\n");
+            "\r\n[USRInfo]\r\nSHWDDir=0\r\nSHUTDOWN=0\r\nOutDir=" + Home() + kSep + "Tarquel\r\n");
   user.Settings = {"/data/out put", true, true};
   user.SaveUserSettings();
   TUserSettingsModel again(config, Home(), dialogs, dialogs);
@@ -33,7 +37,7 @@ TEST_F(UserSettings, SavedAndLoadedRoundTrip) {
 }
 
 TEST_F(UserSettings, StoredForms) {
-  const std::string byDefault = Home() + "/Tarquel";
+  const std::string byDefault = Home() + kSep + "Tarquel";
   const struct {
     const char* entries;
     bool show, shutdown;
@@ -55,7 +59,7 @@ TEST_F(UserSettings, StoredForms) {
 }
 
 TEST_F(UserSettings, OpenDialogFolder) {
-  EXPECT_EQ(user.ReadInitDir(), Home() + "/");
+  EXPECT_EQ(user.ReadInitDir(), Home() + kSep);
   for (const char* noFolder : {"", "clip.avi"}) user.WriteInitDir(noFolder);
   EXPECT_FALSE(fs::exists(ConfigFile(kUserSettingsFile)));
   user.WriteInitDir("/media/clips/a.avi");

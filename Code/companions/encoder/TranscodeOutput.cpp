@@ -298,7 +298,8 @@ Progress OutputFile::Written() const {
 
 void OutputFile::Finish() {
   Check(av_write_trailer(Context_.get()), "cannot finish " + O_.output);
-  // A full disk may show only now, when the last bytes go out.
+  // The closing may report what the writes did not (a file system that
+  // keeps the data until then).
   if (Io_) Check(Io_->Close(), "cannot finish " + O_.output);
 }
 

@@ -372,6 +372,35 @@ TEST_F(Encoder, BadInputsFailWithOneClearLineAndLoseNothing) {
   for (const auto& [path, content] : sources) EXPECT_EQ(test::ReadFile(path), content) << path;
 }
 
+TEST_F(Encoder, AFullDiskIsAFailureAndLeavesNoFile) {
+  // A limit on the file's size stands in for a full disk: a write past it
+  // fails (EFBIG; the signal it also sends is ignored). Half-way, and at the
+  // very last byte, which only the end of the file writes.
+  const struct {
+    const char* output;
+    std::vector<std::string> args;
+  } outputs[] = {
+      {"full.mp4", {"-vcodec", "mpeg4", "-acodec", "aac", "-s", "320x240", "-ab", "64", "-ac", "1", "-ar", "44100"}},
+      {"full.mp3", {"-acodec", "mp3", "-vn", "-ab", "128", "-ac", "2", "-ar", "44100"}},
+  };
+  for (const auto& o : outputs) {
+    std::vector<std::string> convert = {kEvc, "-y", "-i", Src("noisy.mp4"), "-t", "2"};
+    convert.insert(convert.end(), o.args.begin(), o.args.end());
+    convert.push_back(Out(o.output));
+    ASSERT_EQ(RunProgram(convert).exitCode, 0) << o.output;
+    const auto size = std::filesystem::file_size(Out(o.output));
+    for (const auto limit : {size / 2, size - 1}) {
+      std::vector<std::string> args = {"sh", "-c", "trap '' XFSZ; exec prlimit --fsize=\"$0\" \"$@\"",
+                                       std::to_string(limit)};
+      args.insert(args.end(), convert.begin(), convert.end());
+      const auto run = RunProgram(args);
+      EXPECT_EQ(run.exitCode, 1) << o.output << " limited to " << limit << ": " << run.output;
+      EXPECT_NE(run.output.find("File too large"), std::string::npos) << run.output;
+      EXPECT_FALSE(std::filesystem::exists(Out(o.output))) << o.output << " limited to " << limit;
+    }
+  }
+}
+
 TEST_F(Encoder, SpecialFilesAndLinksNeitherHoldNorRedirectTheEncoder) {
   namespace fs = std::filesystem;
   ASSERT_EQ(::mkfifo(Out("pipe.mp4").c_str(), 0600), 0);

@@ -6,11 +6,11 @@ extern "C" {
 #include <libavutil/opt.h>
 }
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -41,7 +41,60 @@ int SimpleProfileLevel(int width, int height, AVRational rate) {
   return 6;
 }
 
+// The buffer size of libavformat's own files.
+constexpr int kIoBufferSize = 32768;
+
 }  // namespace
+
+OutputIo::OutputIo(FileDescriptor file) : File_(std::move(file)) {
+  auto* buffer = static_cast<unsigned char*>(av_malloc(kIoBufferSize));
+  if (!buffer) return;
+  // The write callback's buffer is const in newer libavformat versions: the
+  // lambda takes either.
+  Context_.reset(avio_alloc_context(buffer, kIoBufferSize, 1, this, nullptr,
+                                    [](void* opaque, auto* data, int size) { return Write(opaque, data, size); }, &Seek));
+  if (!Context_) av_free(buffer);
+}
+
+int OutputIo::Write(void* opaque, const uint8_t* data, int size) {
+  OutputIo& io = *static_cast<OutputIo*>(opaque);
+  if (io.Error_ == 0) {
+    if (const int error = platform::WriteToFile(io.File_.Get(), data, static_cast<std::size_t>(size))) {
+      io.Error_ = AVERROR(error);
+    }
+  }
+  return io.Error_ ? io.Error_ : size;
+}
+
+int64_t OutputIo::Seek(void* opaque, int64_t offset, int whence) {
+  OutputIo& io = *static_cast<OutputIo*>(opaque);
+  if (io.Error_) return io.Error_;
+  const int fd = io.File_.Get();
+  whence &= ~AVSEEK_FORCE;
+  int64_t position = 0;
+  int error = 0;
+  if (whence == AVSEEK_SIZE) {
+    // The file's size; the position stays.
+    int64_t here = 0;
+    error = platform::SeekInFile(fd, 0, SEEK_CUR, here);
+    if (!error) error = platform::SeekInFile(fd, 0, SEEK_END, position);
+    if (!error) error = platform::SeekInFile(fd, here, SEEK_SET, here);
+  } else {
+    error = platform::SeekInFile(fd, offset, whence, position);
+  }
+  // A move that failed would have the next bytes written in the wrong place.
+  if (error) io.Error_ = AVERROR(error);
+  return io.Error_ ? io.Error_ : position;
+}
+
+int OutputIo::Close() {
+  if (Context_) {
+    avio_flush(Context_.get());
+    if (!Error_ && Context_->error < 0) Error_ = Context_->error;
+  }
+  if (const int closed = File_.Close(); closed && !Error_) Error_ = AVERROR(closed);
+  return Error_;
+}
 
 StreamEncoder::StreamEncoder(bool video, const AVCodec* codec, const AVFilterContext* sink,
                              const EncoderOptions& options, const AVOutputFormat* muxer)
@@ -118,7 +171,7 @@ OutputFile::OutputFile(const TranscodeJob& job) : Job_(job), O_(job.options) {}
 void OutputFile::ChooseMuxer(bool hasVideo) {
   std::string name = O_.format;
   if (name.empty()) {
-    std::string ext = std::filesystem::path(O_.output).extension().string();
+    std::string ext = PathText(PathOf(O_.output).extension());
     std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
     if (ext == ".mp4") {
       // The handheld's type is a movie: a source without pictures cannot
@@ -182,19 +235,20 @@ void OutputFile::Open() {
   }
   // The handheld shows the movie under its title: the source's name.
   if (std::string_view(muxer->name) == "psp") {
-    const std::string title = std::filesystem::path(Job_.mediaPath).stem().string();
+    const std::string title = PathText(PathOf(Job_.mediaPath).stem());
     Check(av_dict_set(&Context_->metadata, "title", title.c_str(), 0), "output set-up");
   }
   if (!(muxer->flags & AVFMT_NOFILE)) {
-    // Opened here, never through a link at the output path, then handed
-    // to libavformat by its descriptor's name (the same open file).
+    // Opened here, never through a link at the output path nor over a
+    // file that exists (unless -y), and written through our descriptor.
     std::string error;
-    const int fd = OpenOutputFile(O_.output, O_.overwrite, error);
-    if (fd < 0) Fail(error);
+    FileDescriptor file(OpenOutputFile(O_.output, O_.overwrite, error));
+    if (file.Get() < 0) Fail(error);
     Created_ = true;
-    const int opened = avio_open(&Context_->pb, ("/proc/self/fd/" + std::to_string(fd)).c_str(), AVIO_FLAG_WRITE);
-    ::close(fd);
-    Check(opened, "cannot create " + O_.output);
+    Io_ = std::make_unique<OutputIo>(std::move(file));
+    if (!Io_->Context()) Fail("cannot create " + O_.output + ": " + AvErrorText(AVERROR(ENOMEM)));
+    Context_->pb = Io_->Context();
+    Context_->flags |= AVFMT_FLAG_CUSTOM_IO;
   }
   Check(avformat_write_header(Context_.get(), nullptr), "cannot write " + O_.output);
 }
@@ -244,14 +298,18 @@ Progress OutputFile::Written() const {
 
 void OutputFile::Finish() {
   Check(av_write_trailer(Context_.get()), "cannot finish " + O_.output);
-  Check(avio_closep(&Context_->pb), "cannot finish " + O_.output);
+  // The closing may report what the writes did not (a file system that
+  // keeps the data until then).
+  if (Io_) Check(Io_->Close(), "cannot finish " + O_.output);
 }
 
 void OutputFile::Discard() {
   if (!Context_) return;
-  const bool created = Created_;
   Context_.reset();
-  if (created) std::filesystem::remove(O_.output);
+  // Closed first: Windows removes no file that is open.
+  Io_.reset();
+  std::error_code ec;
+  if (Created_) std::filesystem::remove(PathOf(O_.output), ec);
 }
 
 }  // namespace tarquel::encoder

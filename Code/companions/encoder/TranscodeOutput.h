@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "FfmpegHandles.h"
+#include "RegularFiles.h"
 #include "StatusLine.h"
 #include "Transcoder.h"
 
@@ -40,6 +41,31 @@ class StreamEncoder {
   media::PacketPtr Encoded_ = media::MakePacket();
   double SecondsDone_ = 0;
   long long PacketsWritten_ = 0;
+};
+
+// The output file as the muxer writes it: a descriptor of our own, written
+// and moved in through the files library, so that the same code serves
+// every system. An error of the system's is kept: once one write or move
+// failed, nothing more is written and Close() reports it.
+class OutputIo {
+ public:
+  explicit OutputIo(media::FileDescriptor file);
+  OutputIo(const OutputIo&) = delete;
+  OutputIo& operator=(const OutputIo&) = delete;
+
+  // The muxer's pb.
+  AVIOContext* Context() const { return Context_.get(); }
+  // Writes what is buffered and closes the file: 0, or the first error
+  // (an AVERROR) a write, a move or the closing met.
+  int Close();
+
+ private:
+  static int Write(void* opaque, const uint8_t* data, int size);
+  static int64_t Seek(void* opaque, int64_t offset, int whence);
+
+  media::FileDescriptor File_;
+  media::IoContextPtr Context_;
+  int Error_ = 0;  // the first AVERROR of a write or a move
 };
 
 class OutputFile {
@@ -76,6 +102,8 @@ class OutputFile {
   const TranscodeJob& Job_;
   const EncoderOptions& O_;
   const AVOutputFormat* Muxer_ = nullptr;
+  // Declared before the muxer's context, which writes through it: it goes after.
+  std::unique_ptr<OutputIo> Io_;
   media::OutputContextPtr Context_;
   bool Created_ = false;
   std::vector<std::unique_ptr<StreamEncoder>> Streams_;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <exception>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -71,6 +72,10 @@ std::string Transcode(const TranscodeJob& job, const ProgressReport& report) {
     // it goes.
     output.Discard();
     return failure.text;
+  } catch (const std::exception& error) {
+    // A name the system cannot take (not UTF-8, on Windows), or no memory.
+    output.Discard();
+    return error.what();
   }
 }
 

@@ -23,12 +23,25 @@ using InputContextPtr = std::unique_ptr<AVFormatContext, InputContextDeleter>;
 
 struct OutputContextDeleter {
   void operator()(AVFormatContext* c) const {
-    if (c && c->pb && !(c->oformat->flags & AVFMT_NOFILE)) avio_closep(&c->pb);
+    // A file of the caller's own (AVFMT_FLAG_CUSTOM_IO) is the caller's to close.
+    if (c && c->pb && !(c->oformat->flags & AVFMT_NOFILE) && !(c->flags & AVFMT_FLAG_CUSTOM_IO)) avio_closep(&c->pb);
     avformat_free_context(c);
   }
 };
-// An output being written (avformat_alloc_output_context2), its file closed with it.
+// An output being written (avformat_alloc_output_context2), its file closed
+// with it unless the file is the caller's own.
 using OutputContextPtr = std::unique_ptr<AVFormatContext, OutputContextDeleter>;
+
+struct IoContextDeleter {
+  void operator()(AVIOContext* c) const {
+    // The context may have replaced the buffer it was given: its own is freed.
+    if (c) av_freep(&c->buffer);
+    avio_context_free(&c);
+  }
+};
+// Reading or writing through callbacks of the caller's (avio_alloc_context),
+// its buffer freed with it.
+using IoContextPtr = std::unique_ptr<AVIOContext, IoContextDeleter>;
 
 struct CodecContextDeleter {
   void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }

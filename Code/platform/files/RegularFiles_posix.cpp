@@ -41,4 +41,30 @@ int OpenOutputFile(const std::string& path, bool replace, std::string& error) {
   return fd;
 }
 
+int WriteToFile(int fd, const void* data, std::size_t size) {
+  const char* at = static_cast<const char*>(data);
+  while (size > 0) {
+    const ssize_t written = ::write(fd, at, size);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    at += written;
+    size -= static_cast<std::size_t>(written);
+  }
+  return 0;
+}
+
+int SeekInFile(int fd, std::int64_t offset, int whence, std::int64_t& position) {
+  const off_t at = ::lseek(fd, static_cast<off_t>(offset), whence);
+  if (at < 0) return errno;
+  position = at;
+  return 0;
+}
+
+int CloseFile(int fd) {
+  // The descriptor is freed even when close reports an error.
+  return ::close(fd) == 0 ? 0 : errno;
+}
+
 }  // namespace tarquel::platform

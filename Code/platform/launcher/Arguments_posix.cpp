@@ -1,0 +1,9 @@
+#include "Arguments.h"
+
+namespace tarquel::platform {
+
+std::vector<std::string> ProgramArguments(int argc, char** argv) {
+  return argc > 1 ? std::vector<std::string>(argv + 1, argv + argc) : std::vector<std::string>();
+}
+
+}  // namespace tarquel::platform

@@ -7,6 +7,7 @@
 #include "Arguments.h"
 #include "DiskSync.h"
 #include "DurableFiles.h"
+#include "ProgramArguments.h"
 #include "TarquelApplication.h"
 
 int main(int argc, char** argv) {
@@ -14,8 +15,9 @@ int main(int argc, char** argv) {
   tarquel::InstallDiskSync(
       {.File = tarquel::platform::SyncFileToDisk, .Folder = tarquel::platform::SyncFolderToDisk});
   // Read before the application object exists, which needs a display.
+  // In UTF-8 on every system (Windows hands argv over in its ANSI code page).
   const tarquel::app::TArguments arguments = tarquel::app::ParseArguments(
-      std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc), argc > 0 ? argv[0] : "tarquel");
+      tarquel::platform::ProgramArguments(argc, argv), argc > 0 ? argv[0] : "tarquel");
   switch (arguments.Action) {
     case tarquel::app::TArguments::TAction::Help:
       std::fputs(tarquel::app::HelpText().c_str(), stdout);

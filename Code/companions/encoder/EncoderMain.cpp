@@ -11,7 +11,7 @@ extern "C" {
 #include <fstream>
 #include <iterator>
 
-#include "Arguments.h"
+#include "ProgramArguments.h"
 #include "AvsScript.h"
 #include "Launcher.h"
 #include "RegularFiles.h"

@@ -5,7 +5,7 @@
 #include <cwchar>
 #include <memory>
 
-#include "Arguments.h"
+#include "ProgramArguments.h"
 
 namespace tarquel::platform {
 

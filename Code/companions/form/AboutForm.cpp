@@ -16,7 +16,7 @@ QString Text(const char* text) { return QString::fromLocal8Bit(text ? text : "")
 
 }  // namespace
 
-extern "C" __attribute__((visibility("default"))) void ShowAboutForm(void* application,
+extern "C" TARQUEL_EXPORT void ShowAboutForm(void* application,
                                                                     const TarquelProductInfo* info) {
   if (application == nullptr || info == nullptr || QApplication::instance() != application) return;
   QDialog box(QApplication::activeWindow());

@@ -24,7 +24,7 @@ const char* StringFor(unsigned id) {
 
 }  // namespace
 
-extern "C" __attribute__((visibility("default"))) int TarquelLoadString(unsigned id, char* buffer, int size) {
+extern "C" TARQUEL_EXPORT int TarquelLoadString(unsigned id, char* buffer, int size) {
   const char* text = StringFor(id);
   if (text == nullptr || buffer == nullptr || size <= 0) return 0;
   const int n = std::min(static_cast<int>(std::strlen(text)), size - 1);
@@ -33,7 +33,7 @@ extern "C" __attribute__((visibility("default"))) int TarquelLoadString(unsigned
   return n;
 }
 
-extern "C" __attribute__((visibility("default"))) const unsigned char* TarquelFindResource(const char* name,
+extern "C" TARQUEL_EXPORT const unsigned char* TarquelFindResource(const char* name,
                                                                                          const char* type,
                                                                                          size_t* size) {
   if (name == nullptr || type == nullptr || size == nullptr) return nullptr;

@@ -4,6 +4,13 @@
 
 #include <stddef.h>
 
+// Marks a function the library exports.
+#ifdef _WIN32
+#define TARQUEL_EXPORT __declspec(dllexport)
+#else
+#define TARQUEL_EXPORT __attribute__((visibility("default")))
+#endif
+
 #ifdef __cplusplus
 extern "C" {
 #endif

@@ -10,19 +10,19 @@
 #include <string>
 #include <vector>
 
-#include "PosixFd.h"
+#include "NativeHandle.h"
 
 namespace tarquel::platform {
 
 // A block of memory two processes map: made by the parent, mapped again by
-// the child from the descriptor it was handed.
+// the child from the handle it was handed.
 class TSharedMemory {
  public:
   TSharedMemory() = default;
   // A fresh zero-filled block whose size no one can change; raises
   // std::system_error when none can be made.
   static TSharedMemory Create(std::size_t size);
-  // Maps the block behind `fd` (adopted); raises std::system_error.
+  // Maps the block behind the handle `fd` (adopted); raises std::system_error.
   static TSharedMemory Map(int fd, std::size_t size);
   TSharedMemory(TSharedMemory&& other) noexcept;
   TSharedMemory& operator=(TSharedMemory&& other) noexcept;
@@ -37,7 +37,7 @@ class TSharedMemory {
  private:
   void MapAll(std::size_t size);
   void Release();
-  PosixFd Fd_;
+  NativeHandle Fd_;
   void* Data_ = nullptr;
   std::size_t Size_ = 0;
 };
@@ -46,14 +46,14 @@ class TSharedMemory {
 class TChannel {
  public:
   TChannel() = default;
-  explicit TChannel(PosixFd fd) : Fd_(std::move(fd)) {}
+  explicit TChannel(NativeHandle fd) : Fd_(std::move(fd)) {}
   // Both ends of a fresh channel.
   static std::pair<TChannel, TChannel> MakePair();
 
   bool Valid() const { return Fd_.Valid(); }
   int Fd() const { return Fd_.Get(); }
   void Close() { Fd_.Reset(); }
-  PosixFd Release() { return std::move(Fd_); }
+  NativeHandle Release() { return std::move(Fd_); }
 
   // Writes all of `bytes`; false when the other end is gone (never raises
   // SIGPIPE).
@@ -65,16 +65,19 @@ class TChannel {
   bool WaitReadable(int ms);
 
  private:
-  PosixFd Fd_;
+  NativeHandle Fd_;
 };
 
-// A child program of ours. Ending it (SIGKILL) and reaping it only ever
-// address its own process id.
+// A child program of ours. Ending it (SIGKILL, TerminateProcess) and reaping
+// it only ever address its own process (its id, or its process handle where
+// the system has one).
 class TChildProcess {
  public:
   TChildProcess() = default;
-  // Starts `program` with `args`; `handDown` descriptors become 3, 4, ... in
-  // the child. Raises std::system_error when it cannot be started.
+  // Starts `program` with `args`; the child finds the `handDown` handles
+  // with HandedDownHandle(0), (1), ... (on POSIX they become descriptors 3,
+  // 4, ...; on Windows they are inherited and their values listed in the
+  // child's environment). Raises std::system_error when it cannot be started.
   static TChildProcess Start(const std::string& program, const std::vector<std::string>& args,
                              const std::vector<int>& handDown);
   TChildProcess(TChildProcess&& other) noexcept;
@@ -103,6 +106,8 @@ class TChildProcess {
 
  private:
   void Reap(int status);
+  // The process's own handle, where the system has such (Windows).
+  NativeHandle Process_;
   int Pid_ = 0;
   bool Reaped_ = false;
   int Status_ = -1;

@@ -16,6 +16,7 @@
 #include <system_error>
 #include <utility>
 
+#include "PosixFd.h"
 #include "PreviewProcess.h"
 
 extern char** environ;
@@ -36,10 +37,15 @@ int AboveHandDowns(int fd) {
 
 }  // namespace
 
+void CloseNativeHandle(int handle) { ::close(handle); }
+
+// The hand-downs were put in place from descriptor 3 on.
+int HandedDownHandle(std::size_t index) { return 3 + static_cast<int>(index); }
+
 // --- Shared memory ---------------------------------------------------------------
 
 TSharedMemory TSharedMemory::Create(std::size_t size) {
-  PosixFd fd(::memfd_create("tarquel-preview-frames", MFD_CLOEXEC | MFD_ALLOW_SEALING));
+  NativeHandle fd(::memfd_create("tarquel-preview-frames", MFD_CLOEXEC | MFD_ALLOW_SEALING));
   if (!fd.Valid()) Fail("memfd_create");
   if (::ftruncate(fd.Get(), static_cast<off_t>(size)) != 0) Fail("ftruncate");
   // Its size is fixed for good: a child that cut the block short would make
@@ -92,7 +98,7 @@ void TSharedMemory::Release() {
 std::pair<TChannel, TChannel> TChannel::MakePair() {
   int fds[2];
   if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0) Fail("socketpair");
-  return {TChannel(PosixFd(fds[0])), TChannel(PosixFd(fds[1]))};
+  return {TChannel(NativeHandle(fds[0])), TChannel(NativeHandle(fds[1]))};
 }
 
 bool TChannel::Send(const std::string& bytes) {
@@ -161,11 +167,15 @@ TChildProcess TChildProcess::Start(const std::string& program, const std::vector
 }
 
 TChildProcess::TChildProcess(TChildProcess&& other) noexcept
-    : Pid_(std::exchange(other.Pid_, 0)), Reaped_(other.Reaped_), Status_(other.Status_) {}
+    : Process_(std::move(other.Process_)),
+      Pid_(std::exchange(other.Pid_, 0)),
+      Reaped_(other.Reaped_),
+      Status_(other.Status_) {}
 
 TChildProcess& TChildProcess::operator=(TChildProcess&& other) noexcept {
   if (this != &other) {
     if (Started() && !Reaped_) Kill();
+    Process_ = std::move(other.Process_);
     Pid_ = std::exchange(other.Pid_, 0);
     Reaped_ = other.Reaped_;
     Status_ = other.Status_;

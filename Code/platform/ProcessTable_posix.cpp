@@ -8,9 +8,9 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <unordered_map>
 #include <unordered_set>
 
+#include "ProcessFamily.h"
 #include "ProcessTable.h"
 
 namespace tarquel::platform {
@@ -140,27 +140,10 @@ class DescendantTable final : public IProcessTable {
 
  private:
   std::unordered_set<std::uint32_t> Family(const std::vector<ProcEntry>& list) const {
-    std::unordered_map<std::uint32_t, std::uint32_t> parentOf;
-    for (const auto& p : list) parentOf.emplace(p.entry.ProcessId, p.parent);
-    std::unordered_set<std::uint32_t> family{Root_};
-    for (const auto& p : list) {
-      // Walks up until a known member, the root of the tree or a loop.
-      std::vector<std::uint32_t> chain;
-      std::uint32_t at = p.entry.ProcessId;
-      bool member = false;
-      for (std::size_t steps = 0; steps <= list.size(); ++steps) {
-        if (family.contains(at)) {
-          member = true;
-          break;
-        }
-        chain.push_back(at);
-        const auto up = parentOf.find(at);
-        if (up == parentOf.end() || up->second == 0 || up->second == at) break;
-        at = up->second;
-      }
-      if (member) family.insert(chain.begin(), chain.end());
-    }
-    return family;
+    std::vector<ProcessLink> links;
+    links.reserve(list.size());
+    for (const auto& p : list) links.push_back({p.entry.ProcessId, p.parent});
+    return ProcessFamily(links, Root_);
   }
 
   std::uint32_t Root_;

@@ -19,8 +19,12 @@ std::string ExecutableFolder();
 // system's (under /usr or /opt, where packages install); otherwise the user's
 // folders by the XDG base-directory rules: the settings under
 // $XDG_CONFIG_HOME/Tarquel/ (default ~/.config) and the log and script under
-// $XDG_STATE_HOME/Tarquel/ (default ~/.local/state). `environment` reads a
-// variable, empty when unset. This is the one place that decides.
+// $XDG_STATE_HOME/Tarquel/ (default ~/.local/state). On Windows the system's
+// folders are those under %ProgramFiles%, %ProgramFiles(x86)% and
+// %SystemRoot%, and the user's are %APPDATA%\Tarquel\ for the settings and
+// %LOCALAPPDATA%\Tarquel\ for the log and script (defaults under
+// %USERPROFILE%\AppData). `environment` reads a variable, empty when unset.
+// This is the one place that decides.
 TDataFolders DecideDataFolders(const std::string& programFolder,
                                const std::function<std::string(const char*)>& environment,
                                const std::function<bool(const std::string&)>& writable);

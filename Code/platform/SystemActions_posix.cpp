@@ -81,7 +81,12 @@ class PosixSystemServices final : public ISystemServices {
 
 }  // namespace
 
-SystemBackends RealSystemBackends() { return {StartDetached, LogindPowerOff}; }
+SystemBackends RealSystemBackends() {
+  SystemBackends backends;
+  backends.startDetached = StartDetached;
+  backends.logindPowerOff = LogindPowerOff;
+  return backends;
+}
 
 std::unique_ptr<ISystemServices> CreateSystemServices(SystemBackends backends) {
   return std::make_unique<PosixSystemServices>(std::move(backends));

@@ -11,7 +11,9 @@
 
 namespace tarquel::platform {
 
-// The section of an executable that holds the block.
+// The section of an ELF executable that holds the block (a Windows
+// executable carries a VERSIONINFO resource instead, read back as a block of
+// the same entries).
 inline constexpr const char* kVersionSectionName = ".tq_version";
 
 using VersionEntries = std::vector<std::pair<std::string, std::string>>;

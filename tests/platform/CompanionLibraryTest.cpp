@@ -33,7 +33,7 @@ TEST(CompanionLibrary, ReadsANamedResourceOfAType) {
 
 TEST(CompanionLibrary, AMissingOrForeignFileLoadsNothing) {
   EXPECT_FALSE(CompanionLibrary::Load(TEST_PROGRAM_DIR "Form.dll"));
-  EXPECT_FALSE(CompanionLibrary::Load(TEST_PROGRAM_DIR "versioned_program"));  // an executable, not a library
+  EXPECT_FALSE(CompanionLibrary::Load(TEST_PROGRAM_DIR "versioned_program" TEST_EXE_SUFFIX));  // an executable, not a library
   EXPECT_FALSE(CompanionLibrary::Load("Res.dll"));  // a bare name is not looked up on the search path
 }
 

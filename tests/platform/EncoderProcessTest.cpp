@@ -1,43 +1,20 @@
 #include <gtest/gtest.h>
-#include <signal.h>
 
 #include <atomic>
-#include <filesystem>
 #include <chrono>
-#include <fstream>
-#include <iterator>
-#include <sys/wait.h>
-#include <unistd.h>
+#include <filesystem>
 #include <thread>
-#include <tuple>
 
 #include "AdvanceSystem.h"
 #include "EncoderProcess.h"
+#include "EncoderRuns.h"
 #include "ProgramFolder.h"
 #include "TempDir.h"
 
 namespace tarquel::platform {
 namespace {
 
-// The stand-in encoder, named by its full path with a blank in it and not
-// quoted, the way the program writes encoder command lines.
-const std::string kEncoder = TEST_PROGRAM_DIR "fake_encoder";
-
-struct EncoderRun {
-  bool started = false;
-  std::vector<std::string> chunks;
-  std::string Joined() const {
-    std::string all;
-    for (const auto& c : chunks) all += c;
-    return all;
-  }
-};
-
-EncoderRun RunEncoder(const std::string& commandLine, const EncoderRunOptions& options = {}) {
-  EncoderRun run;
-  run.started = RunEncoderProcess(commandLine, [&](const std::string& chunk) { run.chunks.push_back(chunk); }, options);
-  return run;
-}
+using namespace test_runs;
 
 std::string Pattern(int bytes) {
   std::string text;
@@ -101,15 +78,14 @@ TEST(EncoderProcess, ArgumentsArriveWholeThroughTheQuotingRules) {
 }
 
 TEST(EncoderProcess, TheGivenProgramRunsEvenWhenAPrefixOfItsFolderIsAProgram) {
-  // "/…/My Apps/evc.exe" with an executable "/…/My" beside the folder: the
+  // "/…/My Apps/evc.exe" with a program "/…/My" beside the folder: the
   // runner told the program path starts evc.exe, never "My".
   test::TempDir dir;
   std::filesystem::create_directory(dir.File("My Apps"));
   const std::string encoder = dir.File("My Apps/evc.exe");
   std::filesystem::copy_file(kEncoder, encoder);
-  test::WriteFile(dir.File("My"), "#!/bin/sh\necho wrong program\n");
-  std::filesystem::permissions(dir.File("My"), std::filesystem::perms::owner_all);
-  EXPECT_EQ(RunEncoder(encoder + " args x").Joined(), "wrong program\n");  // guessing goes wrong
+  std::filesystem::copy_file(kEncoder, dir.File("My" TEST_EXE_SUFFIX));
+  EXPECT_EQ(RunEncoder(encoder + " args x").Joined(), "[Apps/evc.exe][args][x]");  // guessing goes wrong
 
   EncoderRunOptions known;
   known.programPath = encoder;
@@ -145,64 +121,6 @@ TEST(EncoderProcess, FailsToStartWithoutAnyCallback) {
     EXPECT_FALSE(run.started) << line;
     EXPECT_TRUE(run.chunks.empty()) << line;
   }
-}
-
-TEST(EncoderProcess, TheChildIsReaped) {
-  const EncoderRun run = RunEncoder(kEncoder + " pid");
-  const pid_t pid = std::stoi(run.Joined());
-  EXPECT_EQ(::kill(pid, 0), -1);
-  EXPECT_EQ(errno, ESRCH);
-}
-
-TEST(EncoderProcess, TellsASignalFromAnExitStatus) {
-  for (const auto& [line, status, signal] : {std::tuple{" raise 9", 137, 9}, std::tuple{" raise 15", 143, 15},
-                                             std::tuple{" status 1", 0, 0}}) {
-    EncoderRunOptions options;
-    int exitStatus = -1, endSignal = -1;
-    options.exitStatus = &exitStatus;
-    options.endSignal = &endSignal;
-    ASSERT_TRUE(RunEncoder(kEncoder + line, options).started) << line;
-    EXPECT_EQ(exitStatus, status) << line;
-    EXPECT_EQ(endSignal, signal) << line;
-  }
-}
-
-// A process that is gone, or a zombie nobody has reaped yet.
-bool Ended(pid_t pid) {
-  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-  std::string text((std::istreambuf_iterator<char>(stat)), {});
-  const auto close = text.rfind(')');
-  return text.empty() || (close != std::string::npos && close + 2 < text.size() && text[close + 2] == 'Z');
-}
-
-TEST(EncoderProcess, TheEncoderEndsWithTheProgramThatStartedIt) {
-  // A launcher of our own, ended by SIGKILL while its encoder runs.
-  int ids[2];
-  ASSERT_EQ(::pipe(ids), 0);
-  const pid_t launcher = ::fork();
-  ASSERT_GE(launcher, 0);
-  if (launcher == 0) {
-    ::close(ids[0]);
-    RunEncoderProcess(kEncoder + " guarded", [&](const std::string& chunk) {
-      if (::write(ids[1], chunk.data(), chunk.size()) < 0) ::_exit(2);
-    });
-    ::_exit(0);
-  }
-  ::close(ids[1]);
-  char text[32] = {};
-  ASSERT_GT(::read(ids[0], text, sizeof text - 1), 0);
-  ::close(ids[0]);
-  const pid_t encoder = std::atoi(text);
-  ASSERT_GT(encoder, 0);
-  EXPECT_FALSE(Ended(encoder));
-  ::kill(launcher, SIGKILL);
-  ::waitpid(launcher, nullptr, 0);
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-  while (!Ended(encoder) && std::chrono::steady_clock::now() < deadline) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  EXPECT_TRUE(Ended(encoder));
-  if (!Ended(encoder)) ::kill(encoder, SIGKILL);
 }
 
 TEST(AdvanceSystem, RunsOnlyWhenStartedAndReleaseWaitsForTheBody) {

@@ -1,20 +1,15 @@
 #include "ProcessTable.h"
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
-#include <fstream>
 #include <thread>
 
 #include "AdvanceSystem.h"
+#include "OwnProcesses.h"
+#include "PreviewProcess.h"
 #include "TempDir.h"
 #include "UtilityFuncs.h"
-
-extern char** environ;
 
 namespace tarquel::platform {
 namespace {
@@ -32,6 +27,7 @@ class ProcessTable : public ::testing::Test {
     return 0;
   }
   std::string Log() const { return test::ReadFile(dir_.File("log.txt")); }
+  const std::uint32_t self_ = static_cast<std::uint32_t>(CurrentProcessId());
 
   // Only this test program and its children: another program's evc.exe
   // running on the same machine is never seen, let alone ended.
@@ -42,14 +38,13 @@ class ProcessTable : public ::testing::Test {
 };
 
 TEST_F(ProcessTable, ListsThisProcessUnderItsFullImageName) {
-  // The kernel keeps 15 characters of "encoder_process_tests".
+  // The Linux kernel keeps 15 characters of "encoder_process_tests".
   const auto list = table_->Snapshot();
   ASSERT_TRUE(list);
   bool found = false;
-  for (const auto& p : *list) found = found || (p.ProcessId == static_cast<std::uint32_t>(::getpid()) &&
-                                                p.ExeFile == "encoder_process_tests");
+  for (const auto& p : *list) found = found || (p.ProcessId == self_ && p.ExeFile == "encoder_process_tests" TEST_EXE_SUFFIX);
   EXPECT_TRUE(found);
-  EXPECT_EQ(sys_.FindProcessId("ENCODER_PROCESS_TESTS"), static_cast<std::uint32_t>(::getpid()));
+  EXPECT_EQ(sys_.FindProcessId("ENCODER_PROCESS_TESTS" TEST_EXE_SUFFIX), self_);
   EXPECT_EQ(sys_.FindProcessId("encoder_process"), 0u);
 }
 
@@ -88,57 +83,20 @@ TEST_F(ProcessTable, StopEncoderProcessesEndsTheEncoderAndEveryEvc) {
   EXPECT_NE(Log().find("|Get Process id error.\r\n"), std::string::npos);
 }
 
-TEST_F(ProcessTable, AnEndedButUnreapedProcessIsNotRunning) {
-  std::string program = TEST_PROGRAM_DIR "evc.exe";
-  char mode[] = "silent";
-  char ms[] = "0";
-  char* argv[] = {program.data(), mode, ms, nullptr};
-  pid_t pid = 0;
-  ASSERT_EQ(::posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, environ), 0);
-  siginfo_t info{};
-  ASSERT_EQ(::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOWAIT), 0);  // a zombie now
-  EXPECT_EQ(sys_.FindProcessId("evc.exe"), 0u);
-  ::waitpid(pid, nullptr, 0);
-}
-
-// Starts `program forever` as a grandchild whose parent exits at once, so
-// it is no descendant of this process: a stand-in for someone else's
-// encoder. Returns its id (0 on failure).
-pid_t StartStranger(const std::string& program) {
-  int ids[2];
-  if (::pipe(ids) != 0) return 0;
-  const pid_t middle = ::fork();
-  if (middle == 0) {
-    const pid_t stranger = ::fork();
-    if (stranger == 0) {
-      ::close(ids[0]);
-      ::close(ids[1]);
-      char mode[] = "forever";
-      char* argv[] = {const_cast<char*>(program.c_str()), mode, nullptr};
-      ::execv(program.c_str(), argv);
-      ::_exit(127);
-    }
-    [[maybe_unused]] const auto written = ::write(ids[1], &stranger, sizeof stranger);
-    ::_exit(0);
-  }
-  ::close(ids[1]);
-  pid_t stranger = 0;
-  if (middle <= 0 || ::read(ids[0], &stranger, sizeof stranger) != sizeof stranger) stranger = 0;
-  ::close(ids[0]);
-  if (middle > 0) ::waitpid(middle, nullptr, 0);
-  return stranger;
+TEST_F(ProcessTable, AnEndedButUnreleasedProcessIsNotRunning) {
+  // Ended, but not reaped (POSIX) or with a handle still open (Windows).
+  test_processes::WhileEndedButHeld(TEST_PROGRAM_DIR "evc.exe", [&] { EXPECT_EQ(sys_.FindProcessId("evc.exe"), 0u); });
 }
 
 TEST_F(ProcessTable, AnotherProgramsEncoderIsNeitherSeenNorEnded) {
-  const pid_t stranger = StartStranger(TEST_PROGRAM_DIR "evc.exe");
-  ASSERT_GT(stranger, 0);
+  const std::uint32_t stranger = test_processes::StartStranger(TEST_PROGRAM_DIR "evc.exe");
+  ASSERT_GT(stranger, 0u);
   // It runs (the machine-wide table sees it) ...
   const auto everyone = CreateProcessTable();
   bool running = false;
   for (int i = 0; i < 500 && !running; ++i) {
     if (const auto list = everyone->Snapshot()) {
-      for (const auto& p : *list) running = running || (p.ProcessId == static_cast<std::uint32_t>(stranger) &&
-                                                         p.ExeFile == "evc.exe");
+      for (const auto& p : *list) running = running || (p.ProcessId == stranger && p.ExeFile == "evc.exe");
     }
     if (!running) std::this_thread::sleep_for(10ms);
   }
@@ -146,11 +104,11 @@ TEST_F(ProcessTable, AnotherProgramsEncoderIsNeitherSeenNorEnded) {
   // ... but not for this test's table, which will not end it either.
   EXPECT_EQ(sys_.FindProcessId("evc.exe"), 0u);
   EXPECT_FALSE(KillProcessByName(*table_, log_, "evc.exe"));
-  EXPECT_FALSE(table_->Terminate(static_cast<std::uint32_t>(stranger)));
-  EXPECT_FALSE(table_->Terminate(static_cast<std::uint32_t>(::getpid())));
+  EXPECT_FALSE(table_->Terminate(stranger));
+  EXPECT_FALSE(table_->Terminate(self_));
   EXPECT_TRUE(StopEncoderProcesses(*table_, log_, "evc.exe", nullptr));
-  EXPECT_EQ(::kill(stranger, 0), 0) << "the stranger was ended";
-  ::kill(stranger, SIGKILL);  // this test started it, so this test ends it
+  EXPECT_TRUE(test_processes::Runs(stranger)) << "the stranger was ended";
+  test_processes::End(stranger);  // this test started it, so this test ends it
 }
 
 TEST_F(ProcessTable, KillingNothingFailsAndSaysSo) {

@@ -22,7 +22,7 @@ const char* StringFor(unsigned id) {
 
 }  // namespace
 
-extern "C" __attribute__((visibility("default"))) int TarquelLoadString(unsigned id, char* buffer, int size) {
+extern "C" TARQUEL_EXPORT int TarquelLoadString(unsigned id, char* buffer, int size) {
   const char* text = StringFor(id);
   if (text == nullptr || size <= 0) return 0;
   const int n = std::min<int>(static_cast<int>(std::strlen(text)), size - 1);
@@ -31,7 +31,7 @@ extern "C" __attribute__((visibility("default"))) int TarquelLoadString(unsigned
   return n;
 }
 
-extern "C" __attribute__((visibility("default"))) const unsigned char* TarquelFindResource(const char* name,
+extern "C" TARQUEL_EXPORT const unsigned char* TarquelFindResource(const char* name,
                                                                                          const char* type,
                                                                                          size_t* size) {
   if (std::strcmp(name, "ImgFlash") != 0 || std::strcmp(type, "jpeg") != 0) return nullptr;

@@ -9,8 +9,8 @@ namespace tarquel::platform {
 namespace {
 
 TEST(VersionInfo, TheBuildStepGivesAnExecutableItsVersion) {
-  EXPECT_EQ(GetAppVersion(TEST_PROGRAM_DIR "versioned_program"), "2.0");
-  const auto block = ReadVersionBlock(TEST_PROGRAM_DIR "versioned_program");
+  EXPECT_EQ(GetAppVersion(TEST_PROGRAM_DIR "versioned_program" TEST_EXE_SUFFIX), "2.0");
+  const auto block = ReadVersionBlock(TEST_PROGRAM_DIR "versioned_program" TEST_EXE_SUFFIX);
   ASSERT_TRUE(block);
   EXPECT_EQ(VersionQueryValue(*block, "\\StringFileInfo\\040904E4\\FileVersion"), "2.0.0.0");
   EXPECT_EQ(VersionQueryValue(*block, "\\VarFileInfo\\Translation"), std::string("\x09\x04\xE4\x04", 4));
@@ -20,7 +20,7 @@ TEST(VersionInfo, FilesWithoutABlockHaveNoVersion) {
   test::TempDir dir;
   test::WriteFile(dir.File("random"), std::string(4096, '\x7f') + "ELF junk");
   test::WriteFile(dir.File("elf-header-only"), std::string("\x7f" "ELF\x02\x01\x01", 7) + std::string(57, '\xff'));
-  for (const std::string& file : {ExecutableFolder() + "platform_tests", dir.File("random"),
+  for (const std::string& file : {ExecutableFolder() + "platform_tests" TEST_EXE_SUFFIX, dir.File("random"),
                                  dir.File("elf-header-only"), dir.File("missing")}) {
     EXPECT_EQ(GetAppVersion(file), "") << file;
   }

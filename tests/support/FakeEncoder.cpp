@@ -9,45 +9,29 @@
 //   cwd           prints its working directory
 //   args          prints each further argument as [argument]
 //   stdin         says whether its input is an open pipe with nothing on it
-//   session       says whether it leads a session of its own
+//   session       says whether it leads a session of its own (on Windows:
+//                 whether it has a console of its own)
 //   pid           prints its process id
 //   stderr        one line on standard output, one on standard error
-//   raise N       ends itself by signal N
+//   raise N       ends itself by signal N (on Windows: at once, with exit
+//                 code N)
+//   spawn PROGRAM starts PROGRAM forever, prints its process id and ends
 //   guarded       ends with the Tarquel that started it; prints its process
 //                 id, then never ends by itself
 // With any other first argument it echoes all its arguments as [argument].
-#include <limits.h>
-#include <poll.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <chrono>
-#include <csignal>
 #include <cstdio>
-#include <cstring>
+#include <cstdlib>
 #include <string>
-#include <thread>
 
+#include "FakeEncoderSystem.h"
 #include "Launcher.h"
 
-namespace {
-
-void Write(const std::string& text) {
-  std::size_t done = 0;
-  while (done < text.size()) {
-    const ssize_t n = ::write(STDOUT_FILENO, text.data() + done, text.size() - done);
-    if (n <= 0) return;
-    done += static_cast<std::size_t>(n);
-  }
-}
-
-void Sleep(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
-
-}  // namespace
+using namespace tarquel::test::fake;
 
 int main(int argc, char** argv) {
-  const std::string mode = argc > 1 ? argv[1] : "";
-  const int number = argc > 2 ? std::atoi(argv[2]) : 0;
+  const std::vector<std::string> args = Arguments(argc, argv);
+  const std::string mode = args.size() > 1 ? args[1] : "";
+  const int number = args.size() > 2 ? std::atoi(args[2].c_str()) : 0;
   if (mode == "status") {
     for (int i = 1; i <= number; ++i) {
       char line[128];
@@ -69,36 +53,32 @@ int main(int argc, char** argv) {
   } else if (mode == "silent") {
     Sleep(number);
   } else if (mode == "forever") {
-    for (;;) ::pause();
+    WaitForever();
   } else if (mode == "cwd") {
-    char here[PATH_MAX];
-    Write(::getcwd(here, sizeof here) ? here : "?");
+    Write(WorkingDirectory());
   } else if (mode == "args") {
-    for (int i = 2; i < argc; ++i) Write("[" + std::string(argv[i]) + "]");
+    for (std::size_t i = 2; i < args.size(); ++i) Write("[" + args[i] + "]");
   } else if (mode == "stdin") {
-    struct stat st{};
-    pollfd in{STDIN_FILENO, POLLIN, 0};
-    const bool pipe = ::fstat(STDIN_FILENO, &st) == 0 && S_ISFIFO(st.st_mode);
-    const bool quiet = ::poll(&in, 1, 100) == 0;
-    Write(pipe && quiet ? "open pipe, nothing on it" : "not as expected");
+    Write(InputIsQuietPipe() ? "open pipe, nothing on it" : "not as expected");
   } else if (mode == "session") {
-    Write(::getsid(0) == ::getpid() ? "own session" : "shared session");
+    Write(OwnSession() ? "own session" : "shared session");
   } else if (mode == "pid") {
-    Write(std::to_string(::getpid()));
+    Write(std::to_string(ProcessId()));
   } else if (mode == "guarded") {
     tarquel::platform::EndWithLauncher();
-    Write(std::to_string(::getpid()) + "\n");
-    for (;;) ::pause();
+    Write(std::to_string(ProcessId()) + "\n");
+    WaitForever();
+  } else if (mode == "spawn" && args.size() > 2) {
+    Write(std::to_string(StartForever(args[2])));
   } else if (mode == "raise") {
-    std::signal(number, SIG_DFL);
-    std::raise(number);
+    EndAbruptly(number);
   } else if (mode == "stderr") {
     Write("to stdout\n");
     Sleep(50);
-    std::fputs("to stderr\n", stderr);
+    WriteError("to stderr\n");
   } else {
     // Anything else: an encoder's command line, echoed as [argument]s.
-    for (int i = 1; i < argc; ++i) Write("[" + std::string(argv[i]) + "]");
+    for (std::size_t i = 1; i < args.size(); ++i) Write("[" + args[i] + "]");
   }
   return 0;
 }

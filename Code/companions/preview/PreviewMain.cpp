@@ -6,7 +6,7 @@
 // and answers go over the channel (see PreviewProtocol.h).
 //
 // Started by the window as: tarquel-preview --parent <window's process id>
-// with the channel on descriptor 3 and the shared memory on 4.
+// with the channel and the shared memory handed down, in this order.
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
@@ -182,8 +182,9 @@ int main(int argc, char** argv) {
   QGuiApplication app(argc, argv);
   try {
     media::preview::TPreviewServer server(
-        platform::TChannel(platform::PosixFd(media::preview::kChannelFd)),
-        platform::TSharedMemory::Map(media::preview::kFramesFd, media::preview::kFramesBytes));
+        platform::TChannel(platform::NativeHandle(platform::HandedDownHandle(media::preview::kChannelHandDown))),
+        platform::TSharedMemory::Map(platform::HandedDownHandle(media::preview::kFramesHandDown),
+                                     media::preview::kFramesBytes));
     return QGuiApplication::exec();
   } catch (const std::exception& error) {
     std::fprintf(stderr, "tarquel-preview: %s\n", error.what());

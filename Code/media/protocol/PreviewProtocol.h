@@ -23,9 +23,9 @@
 
 namespace tarquel::media::preview {
 
-// Descriptors the child finds at start-up.
-inline constexpr int kChannelFd = 3;
-inline constexpr int kFramesFd = 4;
+// The handles the child is handed, by their place (HandedDownHandle).
+inline constexpr int kChannelHandDown = 0;
+inline constexpr int kFramesHandDown = 1;
 
 // The biggest picture a slot holds: 32-bit RGB up to 1920 x 1200.
 inline constexpr int kMaxWidth = 1920;

@@ -22,14 +22,16 @@ struct Recorder {
   bool logindAccepts = false;
 
   std::unique_ptr<ISystemServices> Services() {
-    return CreateSystemServices({[this](const Argv& argv) {
-                                   started.push_back(argv);
-                                   return true;
-                                 },
-                                 [this] {
-                                   ++logindCalls;
-                                   return logindAccepts;
-                                 }});
+    SystemBackends backends;
+    backends.startDetached = [this](const Argv& argv) {
+      started.push_back(argv);
+      return true;
+    };
+    backends.logindPowerOff = [this] {
+      ++logindCalls;
+      return logindAccepts;
+    };
+    return CreateSystemServices(std::move(backends));
   }
 };
 

@@ -17,6 +17,9 @@
 # of its own, keyed by its version and the text of its build step, so an
 # edit to one step rebuilds that step alone.
 set -euo pipefail
+# The whole script is read before it runs, so that an edit to it cannot
+# change a build that is running.
+{
 
 # The source packages, pinned to what Debian 12 serves.
 LAME_VERSION=3.100-6
@@ -275,10 +278,26 @@ stage_ffmpeg() {
 
 # Qt's base modules: Core, Gui, Widgets and Test as DLLs with the windows
 # platform plugin, with its own zlib, libpng, libjpeg, FreeType, HarfBuzz
-# and PCRE2. The compiler's runtime (libgcc, libstdc++, winpthread) is
-# linked into each DLL, so that the program folder needs no compiler DLLs.
+# and PCRE2. Debian's source has no Wintab headers (their licence does not
+# allow changes), so there are no tablet events. The compiler's runtime
+# (libgcc, libstdc++, winpthread) is linked into each DLL, so that the
+# program folder needs no compiler DLLs.
 stage_qtbase() {
   local src=$WORK/qtbase build=$WORK/qtbase-build out=$1
+  # The longest build: one cut short resumes where it stopped, when it was
+  # configured for the same stage.
+  if [[ -f $build/.configured && $(cat "$build/.configured") == "$out" ]]; then
+    printf '%-28s resumed\n' "qtbase: configure" >&2
+  else
+    qtbase_configure "$src" "$build" "$out"
+    echo "$out" >"$build/.configured"
+  fi
+  step "qtbase: build" cmake --build "$build" -j "$JOBS"
+  step "qtbase: install" cmake --install "$build"
+}
+
+qtbase_configure() {
+  local src=$1 build=$2 out=$3
   step "qtbase: unpack" unpack_source qt6-base "$QTBASE_VERSION" "$src"
   rm -rf "$build" && mkdir -p "$build"
   write_cmake_toolchain "$build/toolchain.cmake" "$out"
@@ -293,10 +312,8 @@ stage_qtbase() {
     -DFEATURE_system_doubleconversion=OFF -DFEATURE_freetype=ON -DFEATURE_harfbuzz=ON \
     -DFEATURE_network=OFF -DFEATURE_sql=OFF -DFEATURE_dbus=OFF -DFEATURE_printsupport=OFF \
     -DFEATURE_concurrent=OFF -DFEATURE_xml=OFF -DFEATURE_opengl=OFF -DFEATURE_vulkan=OFF \
-    -DFEATURE_direct2d=OFF -DFEATURE_tabletevent=OFF -DFEATURE_openssl=OFF -DFEATURE_testlib=ON \
-    -DFEATURE_sql=OFF -DINPUT_openssl=no -DBUILD_WITH_PCH=ON
-  step "qtbase: build" cmake --build "$build" -j "$JOBS"
-  step "qtbase: install" cmake --install "$build"
+    -DFEATURE_direct2d=OFF -DFEATURE_zstd=OFF -DFEATURE_androiddeployqt=OFF -DFEATURE_testlib=ON \
+    -DFEATURE_tabletevent=OFF -DINPUT_openssl=no
 }
 
 # Builds one stage unless a finished one with the same key is there. The
@@ -306,7 +323,7 @@ run_stage() {
   local name=$1 version=$2
   shift 2
   local key
-  key=$( { declare -f "stage_$name" write_cmake_toolchain unpack_source; echo "$ARCH $TRIPLE $version $*";
+  key=$( { declare -f "stage_$name" write_cmake_toolchain unpack_source; [[ $name == qtbase ]] && declare -f qtbase_configure; echo "$ARCH $TRIPLE $version $*";
            declare -p FFMPEG_ENCODERS FFMPEG_MUXERS FFMPEG_FILTERS; "$CC_CROSS" --version | head -1; } |
          sha256sum | cut -c1-12)
   STAGE_DIR=$STAGES/$name-$key
@@ -409,3 +426,5 @@ kit_stages=("$lame_dir" "$jpeg_dir" "$ffmpeg_dir" "$qtbase_dir")
 step "kit: assemble" assemble_kit "${kit_stages[@]}"
 echo "kit ready in $((SECONDS - started_all)) s: $KIT" >&2
 echo "$KIT"
+exit 0
+}

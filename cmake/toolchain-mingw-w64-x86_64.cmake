@@ -29,3 +29,6 @@ find_program(TARQUEL_WINE NAMES wine64 wine PATHS /usr/lib/wine)
 if(TARQUEL_WINE)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${TARQUEL_WINE})
 endif()
+
+# The Windows dependency kit, where there is one.
+include(${CMAKE_CURRENT_LIST_DIR}/windows-sdk.cmake)

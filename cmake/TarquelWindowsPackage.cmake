@@ -14,8 +14,8 @@ endif()
 # Where the DLLs come from: the kit's Qt and libraries, then the compiler's
 # own runtime (a Qt built with it may link it as DLLs).
 set(dll_dirs "${QT6_INSTALL_PREFIX}/${QT6_INSTALL_BINS}")
-if(TARQUEL_WINDOWS_SDK)
-  list(APPEND dll_dirs "${TARQUEL_WINDOWS_SDK}/bin")
+if(TARQUEL_WINDOWS_SDK_DIR)
+  list(APPEND dll_dirs "${TARQUEL_WINDOWS_SDK_DIR}/bin")
 endif()
 execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libstdc++-6.dll
   OUTPUT_VARIABLE runtime_dll OUTPUT_STRIP_TRAILING_WHITESPACE)

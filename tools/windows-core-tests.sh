@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Cross-builds the Qt-free core and its tests for Windows x86_64 with
-# MinGW-w64 into build-windows-core/ and runs the test programs under Wine,
-# in a Wine prefix of the build tree's own. Missing Debian packages are
+# Cross-builds the Qt-free core and the platform layer, their tests and the
+# stand-in encoders for Windows x86_64 with MinGW-w64 into
+# build-windows-core/ and runs every test program under Wine, in a Wine
+# prefix of the build tree's own. Missing Debian packages are
 # installed as root; otherwise the command to install them is printed.
 set -euo pipefail
 
@@ -10,6 +11,7 @@ build_dir="$source_dir/build-windows-core"
 jobs=${JOBS:-2}
 
 seconds() { date +%s.%N; }
+begin=$(seconds)
 elapsed() { awk -v a="$1" -v b="$(seconds)" 'BEGIN { printf "%.1f s", b - a }'; }
 
 packages=(cmake ninja-build g++-mingw-w64-x86-64-posix googletest wine64 wine)
@@ -65,7 +67,7 @@ fi
 
 status=0
 summary=()
-for test in "$build_dir"/tests/core/*.exe; do
+for test in "$build_dir"/tests/core/*.exe "$build_dir"/tests/platform/*.exe; do
   name=$(basename "$test")
   log="$build_dir/${name%.exe}.log"
   if (cd "$build_dir" && timeout 300 "$wine" "$test") >"$log" 2>&1; then
@@ -87,4 +89,5 @@ for test in "$build_dir"/tests/core/*.exe; do
 done
 echo "Tests ran in $(elapsed "$start")"
 printf '%s\n' "${summary[@]}"
+echo "The Windows build and tests took $(elapsed "$begin") in all"
 exit "$status"

@@ -1,7 +1,12 @@
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+
 #include <gtest/gtest.h>
 
 #include <chrono>
 
+#include "ScreenSaver.h"
+#include "SleepInhibitor.h"
 #include "SystemActions.h"
 
 namespace tarquel::platform {
@@ -62,6 +67,24 @@ TEST(SystemActions, RealStartDoesNotWait) {
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
   EXPECT_FALSE(backends.winExec(TEST_PROGRAM_DIR "no-such-program.exe"));
   CreateSystemServices()->TrimWorkingSet();
+}
+
+// Both holds share the thread's execution state: giving one back keeps the
+// other.
+TEST(ExecutionState, TheScreenSaverAndSleepHoldsAreTakenAndGivenBackApart) {
+  TScreenSaverInhibitor screen("Tarquel");
+  TSleepInhibitor sleep("Tarquel", "Converting");
+  screen.Hold(true);
+  sleep.Hold(true);
+  EXPECT_TRUE(screen.Held());
+  EXPECT_TRUE(sleep.Held());
+  screen.Hold(false);
+  EXPECT_FALSE(screen.Held());
+  EXPECT_TRUE(sleep.Held());
+  EXPECT_EQ(::SetThreadExecutionState(ES_CONTINUOUS) & ES_SYSTEM_REQUIRED, static_cast<EXECUTION_STATE>(ES_SYSTEM_REQUIRED));
+  ::SetThreadExecutionState(ES_CONTINUOUS | ES_SYSTEM_REQUIRED);
+  sleep.Hold(false);
+  EXPECT_FALSE(sleep.Held());
 }
 
 }  // namespace

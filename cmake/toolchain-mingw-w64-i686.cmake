@@ -16,11 +16,14 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-# winpthread as well, as std::thread of the posix model is built on it.
+# winpthread and libssp as well: std::thread of the posix model is built on
+# the one, the stack protector's checks live in the other. Libraries (the
+# companion DLLs, loaded as modules) likewise need no DLL of the compiler's.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
-set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static-libgcc -static-libstdc++")
+set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")
+set(CMAKE_MODULE_LINKER_FLAGS_INIT "-static")
 
-# Test programs are run (and their tests listed) under 32-bit Wine where it is
+# Test programs are run (and their tests listed) under Wine where it is
 # installed.
 find_program(TARQUEL_WINE NAMES wine PATHS /usr/lib/wine)
 if(TARQUEL_WINE)

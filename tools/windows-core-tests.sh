@@ -4,17 +4,25 @@
 # build-windows-core/ and runs every test program under Wine, in a Wine
 # prefix of the build tree's own. Missing Debian packages are
 # installed as root; otherwise the command to install them is printed.
+#   tools/windows-core-tests.sh [x86_64|i686]
+# i686 builds into build-windows-core-i686/ and runs under the 32-bit Wine
+# (wine32, which needs the i386 architecture: dpkg --add-architecture i386).
 set -euo pipefail
 
 source_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-build_dir="$source_dir/build-windows-core"
+arch=${1:-x86_64}
+case "$arch" in
+  x86_64) build_dir="$source_dir/build-windows-core" compiler=g++-mingw-w64-x86-64-posix wines=(wine64 wine) ;;
+  i686) build_dir="$source_dir/build-windows-core-i686" compiler=g++-mingw-w64-i686-posix wines=(wine wine32:i386) ;;
+  *) echo "usage: $0 [x86_64|i686]" >&2; exit 2 ;;
+esac
 jobs=${JOBS:-2}
 
 seconds() { date +%s.%N; }
 begin=$(seconds)
 elapsed() { awk -v a="$1" -v b="$(seconds)" 'BEGIN { printf "%.1f s", b - a }'; }
 
-packages=(cmake ninja-build g++-mingw-w64-x86-64-posix googletest wine64 wine)
+packages=(cmake ninja-build "$compiler" googletest "${wines[@]}")
 missing=()
 for p in "${packages[@]}"; do
   status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
@@ -36,7 +44,9 @@ if ((${#missing[@]} > 0)); then
 fi
 
 # Debian keeps wine64 out of the PATH; wine picks it for 64-bit programs.
-if command -v wine64 >/dev/null; then
+if [[ "$arch" == i686 ]]; then
+  wine=$(command -v wine || echo /usr/lib/wine/wine)
+elif command -v wine64 >/dev/null; then
   wine=$(command -v wine64)
 elif [[ -x /usr/lib/wine/wine64 ]]; then
   wine=/usr/lib/wine/wine64
@@ -50,7 +60,7 @@ if command -v ccache >/dev/null; then
   launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 fi
 cmake -S "$source_dir" -B "$build_dir" -G Ninja \
-  -DCMAKE_TOOLCHAIN_FILE="$source_dir/cmake/toolchain-mingw-w64-x86_64.cmake" \
+  -DCMAKE_TOOLCHAIN_FILE="$source_dir/cmake/toolchain-mingw-w64-$arch.cmake" \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARQUEL_WERROR=ON \
   -DTARQUEL_GTEST_SOURCE_DIR=/usr/src/googletest "${launcher[@]}" >/dev/null
 cmake --build "$build_dir" -j"$jobs"

@@ -28,5 +28,15 @@ TEST(DurableFiles, SyncsAWrittenFileAndItsFolderOnly) {
   for (const auto& c : cases) EXPECT_EQ(platform::SyncFolderToDisk(c.folder), c.synced) << c.folder;
 }
 
+TEST(DurableFiles, AWrittenFileReplacesTheOldOneOrNothingChanges) {
+  test::TempDir dir;
+  test::WriteFile(dir.File("Settings.ini"), "old");
+  test::WriteFile(dir.File("Settings.ini.tmp"), "new");
+  EXPECT_TRUE(platform::ReplaceFileDurably(dir.File("Settings.ini.tmp"), dir.File("Settings.ini")));
+  EXPECT_EQ(test::ReadFile(dir.File("Settings.ini")), "new");
+  EXPECT_FALSE(platform::ReplaceFileDurably(dir.File("missing.tmp"), dir.File("Settings.ini")));
+  EXPECT_EQ(test::ReadFile(dir.File("Settings.ini")), "new");
+}
+
 }  // namespace
 }  // namespace tarquel

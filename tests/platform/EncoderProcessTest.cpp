@@ -110,6 +110,11 @@ TEST(EncoderProcess, RunsInTheProgramFolderOrTheGivenOne) {
   EncoderRunOptions options;
   options.workingDirectory = dir.Folder();
   EXPECT_EQ(RunEncoder(kEncoder + " cwd", options).Joined(), dir.Path().string());
+  // A name beyond ASCII arrives whole (UTF-8 here, UTF-16 at Windows' edge).
+  const std::string videos = dir.File("Vidéos ünï");
+  std::filesystem::create_directory(std::filesystem::path(reinterpret_cast<const char8_t*>(videos.c_str())));
+  options.workingDirectory = videos;
+  EXPECT_EQ(RunEncoder(kEncoder + " cwd", options).Joined(), videos);
 }
 
 TEST(EncoderProcess, FailsToStartWithoutAnyCallback) {

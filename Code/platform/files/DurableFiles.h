@@ -14,5 +14,9 @@ namespace tarquel::platform {
 bool SyncFileToDisk(std::FILE* file);
 // Puts a folder's entries on the disk; false when that failed.
 bool SyncFolderToDisk(const std::string& folder);
+// Renames a written file over `to` (replacing a file there) so that the
+// rename is on the disk when it returns; false, with nothing changed, when
+// it failed. Both are in the same folder.
+bool ReplaceFileDurably(const std::string& from, const std::string& to);
 
 }  // namespace tarquel::platform

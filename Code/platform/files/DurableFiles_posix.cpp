@@ -1,6 +1,7 @@
 #include "DurableFiles.h"
 
 #include <fcntl.h>
+#include <stdio.h>
 #include <unistd.h>
 
 namespace tarquel::platform {
@@ -12,6 +13,13 @@ bool SyncFolderToDisk(const std::string& folder) {
   if (fd < 0) return false;
   const bool ok = ::fsync(fd) == 0;
   return ::close(fd) == 0 && ok;
+}
+
+bool ReplaceFileDurably(const std::string& from, const std::string& to) {
+  if (::rename(from.c_str(), to.c_str()) != 0) return false;
+  const auto slash = to.rfind('/');
+  SyncFolderToDisk(slash == std::string::npos ? "." : slash == 0 ? "/" : to.substr(0, slash));
+  return true;
 }
 
 }  // namespace tarquel::platform

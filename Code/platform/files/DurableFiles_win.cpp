@@ -26,4 +26,9 @@ bool SyncFolderToDisk(const std::string& folder) {
   return error == ERROR_INVALID_FUNCTION || error == ERROR_ACCESS_DENIED;
 }
 
+bool ReplaceFileDurably(const std::string& from, const std::string& to) {
+  return ::MoveFileExW(win::Utf16(from).c_str(), win::Utf16(to).c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
 }  // namespace tarquel::platform

@@ -11,6 +11,9 @@ else()
   set(windows_flavour win32)
 endif()
 
+# Qt's folders (QT6_INSTALL_PREFIX and the rest) in this scope.
+find_package(Qt6 REQUIRED COMPONENTS Core)
+
 # Where the DLLs come from: the kit's Qt and libraries, then the compiler's
 # own runtime (a Qt built with it may link it as DLLs).
 set(dll_dirs "${QT6_INSTALL_PREFIX}/${QT6_INSTALL_BINS}")

@@ -1,3 +1,4 @@
+cmake_minimum_required(VERSION 3.25)
 # Run by the windows_package target (cmake -P): stages the program folder
 # for Windows with the DLLs and Qt plugins it needs, and writes the file
 # lists the installer script includes.

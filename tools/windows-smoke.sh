@@ -24,13 +24,14 @@ ffmpeg -v error -f lavfi -i testsrc=size=640x480:rate=25 -f lavfi -i sine=freque
   -t 6 -c:v mpeg4 -c:a mp3 "$clip"
 
 failed=0
-check() {  # NAME FILE EXPECTED-STREAMS
-  local streams
+check() {  # NAME FILE EXPECTED-STREAMS SECONDS
+  local streams duration
   streams=$(ffprobe -v error -show_entries stream=codec_name,width,height -of csv=p=0 "$2" 2>/dev/null | paste -sd ' ' -)
-  if [[ "$streams" == "$3" ]]; then
-    echo "$1: ok ($streams, $(stat -c %s "$2") bytes)"
+  duration=$(ffprobe -v error -show_entries format=duration -of csv=p=0 "$2" 2>/dev/null || true)
+  if [[ "$streams" == "$3" ]] && awk -v d="${duration:-0}" -v e="$4" 'BEGIN { exit !(d > e - 0.2 && d < e + 0.2) }'; then
+    echo "$1: ok ($streams, ${duration} s, $(stat -c %s "$2") bytes)"
   else
-    echo "$1: FAILED: streams '$streams', expected '$3'"
+    echo "$1: FAILED: streams '$streams' lasting '${duration}' s, expected '$3' lasting $4 s"
     failed=1
   fi
 }
@@ -46,13 +47,13 @@ run() {  # NAME ENCODER ARGS...
 
 run psp evc.exe -y -i "$(win "$clip")" -vcodec mpeg4 -acodec aac -b 768 -s 320x240 -r 29.97 -aspect 4:3 \
   -ab 128 -vol 200 -ac 2 -ar 44100 -ss 00:00:01 -t 4 "$(win "$work/Ferienfilm ÄÖÜ.mp4")"
-check psp "$work/Ferienfilm ÄÖÜ.mp4" "mpeg4,320,240 aac,,"
+check psp "$work/Ferienfilm ÄÖÜ.mp4" "mpeg4,320,240 aac" 4
 run mp3 evc.exe -y -i "$(win "$clip")" -acodec mp3 -vn -ab 128 -vol 100 -ac 2 -ar 44100 -ss 00:00:00 -t 6 \
   "$(win "$work/clip.mp3")"
-check mp3 "$work/clip.mp3" "mp3,,"
+check mp3 "$work/clip.mp3" "mp3" 6
 printf 'DirectShowSource("%s", fps=25, convertfps=true)\r\n' "$(win "$clip")" >"$program/VideoFile.avs"
 run revc revc.exe -y -i "$(win "$program/VideoFile.avs")" -vcodec mpeg4 -acodec aac -b 768 -s 320x240 -r 29.97 \
   -aspect 4:3 -ab 128 -vol 200 -ac 2 -ar 44100 -ss 00:00:00 -t 3 "$(win "$work/script.mp4")"
 rm -f "$program/VideoFile.avs"
-check revc "$work/script.mp4" "mpeg4,320,240 aac,,"
+check revc "$work/script.mp4" "mpeg4,320,240 aac" 3
 exit "$failed"

@@ -37,8 +37,9 @@ foreach(required Tarquel.exe evc.exe revc.exe Res.dll Form.dll)
   endif()
 endforeach()
 
-# The plugins the windows need: the Windows platform and its native style.
-set(plugins platforms/qwindows.dll styles/qwindowsvistastyle.dll)
+# The plugins the windows need: the Windows platform (the style, Fusion, is
+# Qt Widgets' own).
+set(plugins platforms/qwindows.dll)
 foreach(plugin IN LISTS plugins)
   if(EXISTS "${QT_PLUGIN_DIR}/${plugin}")
     get_filename_component(folder "${plugin}" DIRECTORY)

@@ -27,6 +27,10 @@ TTarquelApplication::TTarquelApplication(int& argc, char** argv, const std::vect
       Processes_(platform::CreateProcessTable()),
       Dialogs_(std::make_unique<gui::TQtDialogs>()) {
   setApplicationName(QStringLiteral("Tarquel"));
+  // The skin sets the windows' colours; Fusion draws with them on every
+  // system (Windows' own style keeps its theme's colours for some controls,
+  // a read-only edit's text among them).
+  setStyle(QStringLiteral("Fusion"));
   // The Wayland app id: the name of the desktop entry, without ".desktop".
   setDesktopFileName(QString::fromLatin1(kApplicationId));
   // The user's home folder in the system's own spelling (backslashes on Windows).

@@ -33,7 +33,7 @@ BUILD_TOOLS=(dpkg-dev nasm pkg-config perl python3 cmake ninja-build make xz-uti
 JOBS=${TARQUEL_SDK_JOBS:-2}
 
 usage() {
-  echo "usage: $0 [--print-prefix] x86_64|i686" >&2
+  echo "usage: $0 [--print-prefix | --stage lame|jpeg|ffmpeg|qtbase] x86_64|i686" >&2
   exit 2
 }
 
@@ -231,7 +231,8 @@ stage_lame() {
   local src=$WORK/lame out=$1
   step "lame: unpack" unpack_source lame "$LAME_VERSION" "$src"
   # Debian's patches touch configure.in; the shipped configure is what
-  # builds, so the autotools must not run again.
+  # builds, so the autotools must not run again. (Its file names are plain.)
+  # shellcheck disable=SC2038
   find "$src" -name configure -o -name 'Makefile.in' -o -name aclocal.m4 -o -name config.h.in | xargs touch
   step "lame: configure" bash -c "cd '$src' && ./configure --host=$TRIPLE CC=$CC_CROSS --prefix='$out' \
     --disable-shared --enable-static --disable-frontend --disable-decoder --disable-gtktest \

@@ -44,3 +44,16 @@ if(_tarquel_kit)
   endif()
   set(TARQUEL_WINDOWS_SDK_DIR "${_tarquel_kit}")
 endif()
+
+# A kit in another folder (a new version of the script builds a new one):
+# what pkg-config and find_package found in the old kit is looked up again.
+if(DEFINED CACHE{TARQUEL_WINDOWS_SDK_IN_USE}
+   AND NOT "$CACHE{TARQUEL_WINDOWS_SDK_IN_USE}" STREQUAL "${_tarquel_kit}")
+  get_cmake_property(_tarquel_cached CACHE_VARIABLES)
+  foreach(_tarquel_var IN LISTS _tarquel_cached)
+    if(_tarquel_var MATCHES "^(__pkg_config_checked_|pkgcfg_lib_)|^Qt6[A-Za-z]*_DIR$")
+      unset(${_tarquel_var} CACHE)
+    endif()
+  endforeach()
+endif()
+set(TARQUEL_WINDOWS_SDK_IN_USE "${_tarquel_kit}" CACHE INTERNAL "The kit the cache's look-ups were made in")

@@ -33,7 +33,7 @@ BUILD_TOOLS=(dpkg-dev nasm pkg-config perl python3 cmake ninja-build make xz-uti
 JOBS=${TARQUEL_SDK_JOBS:-2}
 
 usage() {
-  echo "usage: $0 [--print-prefix] x86_64|i686" >&2
+  echo "usage: $0 [--print-prefix | --stage lame|jpeg|ffmpeg|qtbase] x86_64|i686" >&2
   exit 2
 }
 
@@ -231,7 +231,8 @@ stage_lame() {
   local src=$WORK/lame out=$1
   step "lame: unpack" unpack_source lame "$LAME_VERSION" "$src"
   # Debian's patches touch configure.in; the shipped configure is what
-  # builds, so the autotools must not run again.
+  # builds, so the autotools must not run again. (Its file names are plain.)
+  # shellcheck disable=SC2038
   find "$src" -name configure -o -name 'Makefile.in' -o -name aclocal.m4 -o -name config.h.in | xargs touch
   step "lame: configure" bash -c "cd '$src' && ./configure --host=$TRIPLE CC=$CC_CROSS --prefix='$out' \
     --disable-shared --enable-static --disable-frontend --disable-decoder --disable-gtktest \
@@ -284,16 +285,32 @@ stage_ffmpeg() {
 # program folder needs no compiler DLLs.
 stage_qtbase() {
   local src=$WORK/qtbase build=$WORK/qtbase-build out=$1
-  # The longest build: one cut short resumes where it stopped, when it was
-  # configured for the same stage.
-  if [[ -f $build/.configured && $(cat "$build/.configured") == "$out" ]]; then
+  # The longest build: one cut short resumes where it stopped, when its
+  # tree was configured by the same configure step.
+  local configured
+  configured=$(declare -f qtbase_configure write_cmake_toolchain unpack_source | sha256sum | cut -c1-12)
+  if [[ -f $build/.configured && $(cat "$build/.configured") == "$configured" ]]; then
     printf '%-28s resumed\n' "qtbase: configure" >&2
   else
     qtbase_configure "$src" "$build" "$out"
-    echo "$out" >"$build/.configured"
+    echo "$configured" >"$build/.configured"
   fi
+  step "qtbase: patch" qtbase_patch "$src"
   step "qtbase: build" cmake --build "$build" -j "$JOBS"
-  step "qtbase: install" cmake --install "$build"
+  step "qtbase: install" cmake --install "$build" --prefix "$out"
+}
+
+# Qt 6.4.2's windows plugin does not build with OpenGL and Direct2D off:
+# it asks the dynamic OpenGL loader whether it is a software renderer, and
+# it makes the DirectWrite font database (an option, not the default) that
+# Qt Gui builds only with Direct2D on.
+qtbase_patch() {
+  local dir=$1/src/plugins/platforms/windows
+  sed -i 's/^#if QT_CONFIG(dynamicgl)$/#if QT_CONFIG(dynamicgl) \&\& QT_CONFIG(opengl)/' "$dir/qwindowswindow.cpp"
+  sed -i 's/^#if QT_CONFIG(directwrite3)$/#if QT_CONFIG(directwrite3) \&\& QT_CONFIG(direct2d)/' \
+    "$dir/qwindowsintegration.cpp"
+  grep -c 'QT_CONFIG(dynamicgl) && QT_CONFIG(opengl)' "$dir/qwindowswindow.cpp"
+  grep -c 'QT_CONFIG(directwrite3) && QT_CONFIG(direct2d)' "$dir/qwindowsintegration.cpp"
 }
 
 qtbase_configure() {
@@ -323,7 +340,7 @@ run_stage() {
   local name=$1 version=$2
   shift 2
   local key
-  key=$( { declare -f "stage_$name" write_cmake_toolchain unpack_source; [[ $name == qtbase ]] && declare -f qtbase_configure; echo "$ARCH $TRIPLE $version $*";
+  key=$( { declare -f "stage_$name" write_cmake_toolchain unpack_source; [[ $name == qtbase ]] && declare -f qtbase_configure qtbase_patch; echo "$ARCH $TRIPLE $version $*";
            declare -p FFMPEG_ENCODERS FFMPEG_MUXERS FFMPEG_FILTERS; "$CC_CROSS" --version | head -1; } |
          sha256sum | cut -c1-12)
   STAGE_DIR=$STAGES/$name-$key
@@ -389,9 +406,8 @@ Cflags: -I${includedir}
 EOF
   local pc
   for pc in "$partial"/lib/pkgconfig/*.pc; do relocate_pc "$pc"; done
-  # FFmpeg names the library in Libs.private without its pkg-config file.
-  # Only the static libraries are used: drop the import libraries.
-  rm -f "$partial"/lib/*.dll.a "$partial"/lib/*.la
+  # libtool's files name the stage folders.
+  rm -f "$partial"/lib/*.la
   {
     echo "arch=$ARCH"
     echo "triple=$TRIPLE"

@@ -14,7 +14,7 @@ packages=(
   xvfb xauth xdotool
   dbus-daemon
   dpkg-dev lintian desktop-file-utils appstream
-  clang libclang-rt-dev ninja-build
+  clang libclang-rt-dev ninja-build ccache
 )
 
 missing=()

@@ -32,11 +32,7 @@ cmake -S . -B "$host" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTARQUEL_BUILD_TESTS=
 cmake --build "$host" -j"$jobs" --target tarquel_make_resources tarquel_make_icons
 
 step "Tarquel for Windows ($preset)"
-launcher=()
-if command -v ccache >/dev/null; then
-  launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-fi
-cmake --preset "$preset" -DTARQUEL_HOST_TOOLS="$source_dir/$host/Code/companions" "${launcher[@]}" >/dev/null
+cmake --preset "$preset" -DTARQUEL_HOST_TOOLS="$source_dir/$host/Code/companions" >/dev/null
 cmake --build --preset "$preset" -j"$jobs"
 cmake --build --preset "$preset" --target windows_package
 echo "Built in $((SECONDS - start)) s: build-$preset/Tarquel/"

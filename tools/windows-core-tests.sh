@@ -55,14 +55,10 @@ else
 fi
 
 start=$(seconds)
-launcher=()
-if command -v ccache >/dev/null; then
-  launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-fi
 cmake -S "$source_dir" -B "$build_dir" -G Ninja \
   -DCMAKE_TOOLCHAIN_FILE="$source_dir/cmake/toolchain-mingw-w64-$arch.cmake" \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARQUEL_WERROR=ON \
-  -DTARQUEL_GTEST_SOURCE_DIR=/usr/src/googletest "${launcher[@]}" >/dev/null
+  -DTARQUEL_GTEST_SOURCE_DIR=/usr/src/googletest >/dev/null
 cmake --build "$build_dir" -j"$jobs"
 echo "Configured and built in $(elapsed "$start")"
 

@@ -1,0 +1,66 @@
+// windows.h before the headers that build on it.
+#include "WinHandle.h"
+
+#include <QMetaObject>
+#include <QObject>
+#include <atomic>
+#include <thread>
+
+#include "ChannelWatch.h"
+#include "PreviewProcess.h"
+
+namespace tarquel::platform {
+
+// The channel is a named pipe opened for blocking I/O: nothing in it can be
+// waited on together with the event loop, and a blocking read on another
+// thread would hold up the writes on this one. A thread of the watch's own
+// peeks into the pipe every millisecond or so (the system's timer may make
+// that longer), and once it sees bytes or the other end's close it posts
+// one call to the event loop; it posts the next only after that call ran.
+struct TChannelWatch::TState {
+  QObject Context;  // queued calls die with it
+  std::function<void()> Handler;
+  HANDLE Pipe;
+  std::atomic<bool> Enabled{true};
+  std::atomic<bool> Posted{false};
+  std::atomic<bool> Quit{false};
+  std::thread Watcher;
+
+  TState(HANDLE pipe, std::function<void()> handler) : Handler(std::move(handler)), Pipe(pipe) {}
+
+  void Watch() {
+    while (!Quit.load()) {
+      if (Enabled.load() && !Posted.load()) {
+        DWORD waiting = 0;
+        const bool closed = !::PeekNamedPipe(Pipe, nullptr, 0, nullptr, &waiting, nullptr);
+        if (closed || waiting > 0) {
+          Posted.store(true);
+          QMetaObject::invokeMethod(&Context, [this] { Deliver(); }, Qt::QueuedConnection);
+        }
+      }
+      ::Sleep(1);
+    }
+  }
+
+  void Deliver() {
+    Posted.store(false);
+    if (!Enabled.load()) return;
+    // The handler may end the watch, and this state with it.
+    const std::function<void()> handler = Handler;
+    handler();
+  }
+};
+
+TChannelWatch::TChannelWatch(const TChannel& channel, std::function<void()> onReadable)
+    : State_(std::make_unique<TState>(LongToHandle(channel.Fd()), std::move(onReadable))) {
+  State_->Watcher = std::thread([state = State_.get()] { state->Watch(); });
+}
+
+TChannelWatch::~TChannelWatch() {
+  State_->Quit.store(true);
+  State_->Watcher.join();
+}
+
+void TChannelWatch::SetEnabled(bool enabled) { State_->Enabled.store(enabled); }
+
+}  // namespace tarquel::platform

@@ -1,16 +1,24 @@
 // The preview's own playback over the FFmpeg libraries, on clips made by the
-// ffmpeg tool: the pictures' fit, what a seek shows, the clock and the end.
-// This build has no sound output, so the steady clock times the playback.
+// ffmpeg tool: the pictures' fit, what a seek shows, the clock and the end,
+// and the player graph over it as the preview child drives it. This build
+// has no sound output, so the steady clock times the playback.
 #include "DecoderPlayback.h"
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <mutex>
 #include <thread>
 #include <vector>
 
+#include "DecoderGraph.h"
 #include "Errors.h"
 #include "RunProgram.h"
 #include "TempDir.h"
@@ -162,6 +170,61 @@ TEST(DecoderPlayback, RefusesWhatCannotBePlayed) {
     Sink sink;
     EXPECT_THROW(media::TDecoderPlayback(Clips::Path(name), sink, nullptr), MediaGraphError) << name;
   }
+}
+
+// The event loop the graph's timer needs, made before the graph.
+void MakeApplication() {
+  static int argc = 1;
+  static char name[] = "decoder_playback_tests";
+  static char* argv[] = {name, nullptr};
+  static QCoreApplication app(argc, argv);
+}
+
+// Runs the event loop until `done` holds; false after `limitMs`. Without
+// `done` it just runs events.
+bool RunUntil(const std::function<bool()>& done, int limitMs) {
+  QElapsedTimer clock;
+  clock.start();
+  while (!(done && done())) {
+    if (clock.elapsed() > limitMs) return false;
+    QEventLoop loop;
+    QTimer::singleShot(5, &loop, &QEventLoop::quit);
+    loop.exec();
+  }
+  return true;
+}
+
+TEST(DecoderGraph, ReportsOnceASecondAndOnceMoreAtTheEnd) {
+  MakeApplication();
+  Sink sink;
+  media::TDecoderGraph graph(sink);
+  EXPECT_THROW(graph.RenderFile(Clips::Path("clip.mp4")), MediaGraphError);  // not active
+  graph.SetActive(true);
+  EXPECT_THROW(graph.RenderFile(Clips::Path("noise.avi")), MediaGraphError);
+  ASSERT_EQ(graph.RenderFile(Clips::Path("clip.mp4")), kRenderedAll);
+  EXPECT_NEAR(graph.Duration(), 1200, 50);
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> reports;
+  graph.SetOnTimer([&](std::uint32_t position, std::uint32_t duration) { reports.emplace_back(position, duration); });
+
+  graph.Run();
+  ASSERT_TRUE(RunUntil([&] { return !reports.empty() && reports.back().first >= reports.back().second; }, 4000));
+  RunUntil(nullptr, 1200);  // nothing more comes after the end
+  ASSERT_EQ(reports.size(), 2u);
+  EXPECT_NEAR(reports[0].first, 1000, 150);
+  EXPECT_EQ(reports[1].first, static_cast<std::uint32_t>(graph.Duration()));
+  EXPECT_EQ(reports[1].second, static_cast<std::uint32_t>(graph.Duration()));
+
+  // Stopped, it is at the beginning; moved while paused, it shows the
+  // picture there.
+  graph.Stop();
+  EXPECT_EQ(graph.CurrentPosition(), 0);
+  const std::size_t before = sink.Pictures().size();
+  graph.SetPositions(700 * 10'000);
+  EXPECT_EQ(graph.CurrentPosition(), 700 * 10'000);
+  ASSERT_TRUE(RunUntil([&] { return sink.Pictures().size() > before; }, 3000));
+  EXPECT_NEAR(static_cast<double>(sink.Pictures().back().us), 700'000, 20'000);
+  graph.SetActive(false);
+  EXPECT_THROW(graph.CurrentPosition(), MediaGraphError);
 }
 
 }  // namespace

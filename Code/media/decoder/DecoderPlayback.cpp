@@ -79,6 +79,8 @@ struct TDecoderPlayback::TDecoding {
   int OutRate = 0, OutChannels = 0;
   bool OutRunning = false;
   ResampleContextPtr Resampler;
+  AVChannelLayout ResampledLayout{};  // what the resampler was made for
+  int ResampledFormat = -1, ResampledRate = 0;
   std::vector<std::int16_t> Pending;  // resampled, not taken by the output yet
   std::size_t PendingAt = 0;          // frames of Pending already taken
   bool AudioStarted = false;          // samples went out since the last seek
@@ -88,6 +90,8 @@ struct TDecoderPlayback::TDecoding {
 
   bool InputDone = false;
   std::int64_t ContentEndUs = 0;  // where the last picture or sound decoded ends
+
+  ~TDecoding() { av_channel_layout_uninit(&ResampledLayout); }
 
   std::size_t PendingFrames() const {
     return OutChannels ? (Pending.size() / static_cast<std::size_t>(OutChannels)) - PendingAt : 0;
@@ -254,7 +258,16 @@ void TDecoderPlayback::Run() {
       if (result == AVERROR_EOF) d.AudioDone = true;
       if (result < 0) return;
       const std::int64_t us = stamp(*sound, d.AudioBase, d.ContentEndUs);
+      // Sound whose layout, format or rate changes gets a new resampler.
+      if (d.Resampler && (sound->format != d.ResampledFormat || sound->sample_rate != d.ResampledRate ||
+                          av_channel_layout_compare(&sound->ch_layout, &d.ResampledLayout) != 0)) {
+        d.Resampler.reset();
+      }
       if (!d.Resampler) {
+        av_channel_layout_uninit(&d.ResampledLayout);
+        av_channel_layout_copy(&d.ResampledLayout, &sound->ch_layout);
+        d.ResampledFormat = sound->format;
+        d.ResampledRate = sound->sample_rate;
         AVChannelLayout layout{};
         av_channel_layout_default(&layout, d.OutChannels);
         SwrContext* made = nullptr;

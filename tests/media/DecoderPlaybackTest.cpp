@@ -11,6 +11,8 @@
 #include <QEventLoop>
 #include <QTimer>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <functional>
@@ -18,6 +20,7 @@
 #include <thread>
 #include <vector>
 
+#include "AudioOutput.h"
 #include "DecoderGraph.h"
 #include "Errors.h"
 #include "RunProgram.h"
@@ -96,6 +99,61 @@ struct Sink : media::preview::IPictureSink {
   std::vector<Picture> Shown;
 };
 
+// A sound output that plays in real time into nothing: it holds 0.8 s, and
+// counts what it was given and what it has played.
+struct FakeSound : platform::TAudioOutput {
+  explicit FakeSound(int rate) : Rate(rate) {}
+  std::size_t Write(const std::int16_t*, std::size_t frames) override {
+    const std::lock_guard lock(M);
+    const std::size_t room = static_cast<std::size_t>(Rate) * 8 / 10 - QueuedLocked();
+    const std::size_t taken = std::min(frames, room);
+    Submitted += static_cast<std::int64_t>(taken);
+    Written += static_cast<std::int64_t>(taken);
+    return taken;
+  }
+  std::size_t Queued() override {
+    const std::lock_guard lock(M);
+    return QueuedLocked();
+  }
+  std::int64_t Played() override {
+    const std::lock_guard lock(M);
+    return PlayedLocked();
+  }
+  void Pause() override {
+    const std::lock_guard lock(M);
+    if (Running) RanUs += Since(Resumed);
+    Running = false;
+  }
+  void Resume() override {
+    const std::lock_guard lock(M);
+    if (!Running) Resumed = std::chrono::steady_clock::now();
+    Running = true;
+  }
+  void Reset() override {
+    const std::lock_guard lock(M);
+    Submitted = 0;
+    RanUs = 0;
+    Resumed = std::chrono::steady_clock::now();
+  }
+
+  static std::int64_t Since(std::chrono::steady_clock::time_point from) {
+    return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - from).count();
+  }
+  std::int64_t PlayedLocked() const {
+    const std::int64_t us = RanUs + (Running ? Since(Resumed) : 0);
+    return std::min(Submitted, us * Rate / 1'000'000);
+  }
+  std::size_t QueuedLocked() const { return static_cast<std::size_t>(Submitted - PlayedLocked()); }
+
+  std::mutex M;
+  const int Rate;
+  std::int64_t Submitted = 0, RanUs = 0;
+  bool Running = false;
+  std::chrono::steady_clock::time_point Resumed = std::chrono::steady_clock::now();
+  // Frames taken since the output was opened, for the test to read.
+  std::atomic<std::int64_t> Written{0};
+};
+
 template <typename Done>
 bool WaitFor(Done done, int limitMs) {
   const auto until = std::chrono::steady_clock::now() + milliseconds(limitMs);
@@ -162,6 +220,48 @@ TEST(DecoderPlayback, PlaysInTimeToTheEndAndAgainFromTheBeginning) {
     playback.Play();
     EXPECT_LT(playback.PositionUs(), 100'000);
     ASSERT_TRUE(WaitFor([&] { return ends == 2; }, 4000));
+  }
+}
+
+// With a sound output its samples are the clock: all of the sound after the
+// start goes out, at its own pace, and the pictures follow it.
+TEST(DecoderPlayback, WithSoundItsSamplesKeepTheTime) {
+  const struct {
+    const char* name;
+    std::int64_t fromUs;
+    bool pictures;
+  } cases[] = {{"clip.mp4", 0, true}, {"clip.mp4", 600'000, true}, {"song.m4a", 200'000, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.name) + " from " + std::to_string(c.fromUs));
+    Sink sink;
+    std::atomic<int> ends{0};
+    FakeSound* sound = nullptr;
+    int channels = 0;
+    media::TDecoderPlayback playback(Clips::Path(c.name), sink, [&] { ++ends; }, [&](int rate, int count) {
+      channels = count;
+      auto made = std::make_unique<FakeSound>(rate);
+      sound = made.get();
+      return made;
+    });
+    ASSERT_NE(sound, nullptr);
+    EXPECT_EQ(sound->Rate, 44100);
+    EXPECT_EQ(channels, 1);
+    if (c.fromUs) playback.Seek(c.fromUs, true);
+    const auto start = std::chrono::steady_clock::now();
+    playback.Play();
+    ASSERT_TRUE(WaitFor([&] { return ends > 0; }, 4000));
+    const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double seconds = static_cast<double>(playback.DurationUs() - c.fromUs) / 1e6;
+    EXPECT_GE(took, seconds - 0.1);
+    EXPECT_NEAR(static_cast<double>(sound->Written) / 44100, seconds, 0.06);
+    const auto shown = sink.Pictures();
+    if (c.pictures) {
+      ASSERT_GT(shown.size(), 10u);
+      EXPECT_LE(shown.front().us, c.fromUs + 40'000);
+      EXPECT_GE(shown.back().us, 1'100'000);
+    } else {
+      EXPECT_TRUE(shown.empty());
+    }
   }
 }
 

@@ -10,7 +10,6 @@ extern "C" {
 #include <limits>
 #include <vector>
 
-#include "AudioOutput.h"
 #include "Errors.h"
 #include "FfmpegHandles.h"
 #include "RegularFiles.h"
@@ -98,7 +97,8 @@ struct TDecoderPlayback::TDecoding {
   }
 };
 
-TDecoderPlayback::TDecoderPlayback(const std::string& path, preview::IPictureSink& sink, EndHandler onEnd)
+TDecoderPlayback::TDecoderPlayback(const std::string& path, preview::IPictureSink& sink, EndHandler onEnd,
+                                   const SoundOpener& openSound)
     : Sink_(sink), OnEnd_(std::move(onEnd)), D_(std::make_unique<TDecoding>()) {
   // A local regular file only, as the probe opens it.
   if (const std::string problem = RegularFileProblem(path); !problem.empty()) {
@@ -146,7 +146,7 @@ TDecoderPlayback::TDecoderPlayback(const std::string& path, preview::IPictureSin
       // As it is, at most in stereo; without an output it is not decoded.
       d.OutRate = decoder->sample_rate > 0 ? std::clamp(decoder->sample_rate, 8000, 192000) : 44100;
       d.OutChannels = decoder->ch_layout.nb_channels == 1 ? 1 : 2;
-      d.Out = platform::TAudioOutput::Open(d.OutRate, d.OutChannels);
+      d.Out = openSound ? openSound(d.OutRate, d.OutChannels) : platform::TAudioOutput::Open(d.OutRate, d.OutChannels);
       if (d.Out) {
         d.Audio = std::move(decoder);
         d.AudioIndex = audio;

@@ -16,6 +16,7 @@
 #include <string>
 #include <thread>
 
+#include "AudioOutput.h"
 #include "PictureSink.h"
 
 namespace tarquel::media {
@@ -25,10 +26,16 @@ class TDecoderPlayback {
   // Called on the decoding thread once the file has played to its end.
   using EndHandler = std::function<void()>;
 
+  // Opens the sound output for a rate and a channel count (1 or 2); null
+  // when there is none.
+  using SoundOpener = std::function<std::unique_ptr<platform::TAudioOutput>(int rate, int channels)>;
+
   // Opens `path` (a regular local file) and starts the decoding thread,
   // paused at the beginning, nothing shown. Raises MediaGraphError when
-  // neither a video nor a sound stream can be decoded.
-  TDecoderPlayback(const std::string& path, preview::IPictureSink& sink, EndHandler onEnd);
+  // neither a video nor a sound stream can be decoded. The sound goes to
+  // the system's output unless `openSound` says otherwise.
+  TDecoderPlayback(const std::string& path, preview::IPictureSink& sink, EndHandler onEnd,
+                   const SoundOpener& openSound = nullptr);
   // Stops the thread; the sink gets nothing after it.
   ~TDecoderPlayback();
   TDecoderPlayback(const TDecoderPlayback&) = delete;

@@ -31,10 +31,7 @@ find_program(TARQUEL_OBJDUMP NAMES ${TARQUEL_MINGW_TRIPLE}-objdump objdump REQUI
 set(qt_plugin_dir "${QT6_INSTALL_PREFIX}/${QT6_INSTALL_PLUGINS}")
 set(stage_script "${PROJECT_SOURCE_DIR}/cmake/TarquelWindowsStage.cmake")
 
-set(program_targets tarquel_exe evc_exe revc_exe res_dll form_dll)
-if(TARGET tarquel_preview_exe)
-  list(APPEND program_targets tarquel_preview_exe)
-endif()
+set(program_targets tarquel_exe evc_exe revc_exe tarquel_preview_exe res_dll form_dll)
 add_custom_target(windows_runtime ALL
   COMMAND ${CMAKE_COMMAND} "-DPROGRAM_DIR=${TARQUEL_PROGRAM_DIR}" "-DSTAGE_DIR=${TARQUEL_PROGRAM_DIR}"
           "-DDLL_DIRS=${dll_dirs}" "-DQT_PLUGIN_DIR=${qt_plugin_dir}" "-DOBJDUMP=${TARQUEL_OBJDUMP}"

@@ -77,7 +77,8 @@ class TChildProcess {
   // Starts `program` with `args`; the child finds the `handDown` handles
   // with HandedDownHandle(0), (1), ... (on POSIX they become descriptors 3,
   // 4, ...; on Windows they are inherited and their values listed in the
-  // child's environment). Raises std::system_error when it cannot be started.
+  // child's environment; there a `program` named without an extension is
+  // its .exe). Raises std::system_error when it cannot be started.
   static TChildProcess Start(const std::string& program, const std::vector<std::string>& args,
                              const std::vector<int>& handDown);
   TChildProcess(TChildProcess&& other) noexcept;

@@ -224,7 +224,11 @@ TChildProcess TChildProcess::Start(const std::string& program, const std::vector
   startup.StartupInfo.cb = sizeof startup;
   startup.lpAttributeList = restricted ? list : nullptr;
 
-  const std::wstring path = win::Utf16(program);
+  // A program named without an extension is its .exe, as a command line
+  // would find it; CreateProcessW adds none itself.
+  std::wstring path = win::Utf16(program);
+  const std::size_t name = path.find_last_of(L"\\/");
+  if (path.find(L'.', name == std::wstring::npos ? 0 : name) == std::wstring::npos) path += L".exe";
   std::wstring line = Quoted(path);
   for (const auto& a : args) line += L" " + Quoted(win::Utf16(a));
   std::vector<wchar_t> environment = EnvironmentWith(std::wstring(kHandDownVariable) + L"=" + values);

@@ -8,6 +8,7 @@ extern "C" {
 #include <libavformat/avformat.h>
 #include <libavutil/error.h>
 #include <libswresample/swresample.h>
+#include <libswscale/swscale.h>
 }
 
 #include <memory>
@@ -67,6 +68,17 @@ struct FilterInOutDeleter {
   void operator()(AVFilterInOut* io) const { avfilter_inout_free(&io); }
 };
 using FilterInOutPtr = std::unique_ptr<AVFilterInOut, FilterInOutDeleter>;
+
+struct ScaleContextDeleter {
+  void operator()(SwsContext* c) const { sws_freeContext(c); }
+};
+// A picture converter (sws_getCachedContext, which may replace it).
+using ScaleContextPtr = std::unique_ptr<SwsContext, ScaleContextDeleter>;
+
+struct ResampleContextDeleter {
+  void operator()(SwrContext* c) const { swr_free(&c); }
+};
+using ResampleContextPtr = std::unique_ptr<SwrContext, ResampleContextDeleter>;
 
 inline FramePtr MakeFrame() { return FramePtr(av_frame_alloc()); }
 inline PacketPtr MakePacket() { return PacketPtr(av_packet_alloc()); }

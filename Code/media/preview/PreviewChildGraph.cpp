@@ -63,8 +63,7 @@ bool TPreviewChildGraph::EnsureChild() {
   Lost_ = false;
   ++Generation_;
   In_.clear();
-  Notifier_ = std::make_unique<QSocketNotifier>(Channel_.Fd(), QSocketNotifier::Read);
-  connect(Notifier_.get(), &QSocketNotifier::activated, this, [this] { Readable(); });
+  Notifier_ = std::make_unique<platform::TChannelWatch>(Channel_, [this] { Readable(); });
   // Its first word, "ready", is due like an answer, within the start-up time.
   Pending_ = 1;
   SilenceLimitMs_ = kStartMs;

@@ -10,12 +10,12 @@
 #include <QElapsedTimer>
 #include <QImage>
 #include <QObject>
-#include <QSocketNotifier>
 #include <QTimer>
 #include <functional>
 #include <memory>
 #include <string>
 
+#include "ChannelWatch.h"
 #include "MediaGraph.h"
 #include "PreviewProcess.h"
 
@@ -83,7 +83,7 @@ class TPreviewChildGraph final : public QObject, public IPlayerGraph {
   platform::TChildProcess Child_;
   platform::TChannel Channel_;
   platform::TSharedMemory Frames_;
-  std::unique_ptr<QSocketNotifier> Notifier_;
+  std::unique_ptr<platform::TChannelWatch> Notifier_;
   std::string In_;
   int Pending_ = 0;  // requests not answered yet
   bool Lost_ = true;  // no child running

@@ -8,12 +8,15 @@
 #include "Arguments.h"
 #include "DesktopNotifications.h"
 #include "SleepInhibitor.h"
+#include "SystemText.h"
 
 namespace tarquel::app {
 
+using gui::FromSystemText;
+using gui::ToSystemText;
+
 namespace {
 
-QString Local(const std::string& text) { return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size())); }
 
 }  // namespace
 
@@ -39,9 +42,9 @@ void TBatchDesktop::Progress(const TBatchProgressReport& progress) {
     if (progress.Running) PlainCaption_ = MainWindow_.windowTitle();
     Services_.HoldSleep(progress.Running);
   }
-  const std::string plain = PlainCaption_.toLocal8Bit().toStdString();
-  MainWindow_.setWindowTitle(Local(MainWindowCaption(progress, plain)));
-  if (Dialog_) Dialog_->setWindowTitle(Local(ConvertingCaption(progress)));
+  const std::string plain = ToSystemText(PlainCaption_);
+  MainWindow_.setWindowTitle(FromSystemText(MainWindowCaption(progress, plain)));
+  if (Dialog_) Dialog_->setWindowTitle(FromSystemText(ConvertingCaption(progress)));
 }
 
 void TBatchDesktop::Finished(int converted, int failed) {

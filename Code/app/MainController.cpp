@@ -22,16 +22,18 @@
 #include "Unit_Convert.h"
 #include "Unit_Converting.h"
 #include "Unit_Option.h"
+#include "SystemText.h"
 
 namespace tarquel::app {
 
+using gui::FromSystemText;
+
 namespace {
 
-QString Local(const std::string& text) { return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size())); }
 
 QStringList Rows(const TSettingSelector& model) {
   QStringList rows;
-  for (const auto& item : model.Items()) rows.push_back(Local(item));
+  for (const auto& item : model.Items()) rows.push_back(FromSystemText(item));
   return rows;
 }
 
@@ -41,7 +43,7 @@ class TPreviewWindowView : public IPreviewView {
   TPreviewWindowView(gui::TFrmMainForm& form, platform::TScreenSaverInhibitor& screenSaver)
       : Form_(form), ScreenSaver_(screenSaver) {}
   void ShowLogo(bool shown) override { Form_.ShowLogo(shown); }
-  void ShowPosition(const std::string& text) override { Form_.ShowPosition(Local(text)); }
+  void ShowPosition(const std::string& text) override { Form_.ShowPosition(FromSystemText(text)); }
   void HoldScreenSaver(bool hold) override { ScreenSaver_.Hold(hold); }
 
  private:
@@ -120,7 +122,7 @@ void TMainController::ShowSettings() {
   f.ShowOutputFiletypes(Rows(profiles.cbbOutputFiletype), profiles.cbbOutputFiletype.ItemIndex());
   f.ShowProfiles(Rows(profiles.cbbProfile), profiles.cbbProfile.ItemIndex());
   const TUserSettings& s = Proc_->UserSettings.Settings;
-  f.ShowOutputFolder(Local(s.OutDir));
+  f.ShowOutputFolder(FromSystemText(s.OutDir));
   f.ShowShutdown(s.Shutdown);
   f.ShowOutputDirectoryWhenDone(s.ShowOutputDirectory);
 }
@@ -209,7 +211,7 @@ void TMainController::InitApplication() {
   QCoreApplication::processEvents();
   ProductInfo_ = ReadProductInfo(Env_.AppPath + "Res.dll", Env_.ExePath);
   ProductInfo_.AppPath = Env_.AppPath;
-  const QString caption = Local(MainCaption(ProductInfo_));
+  const QString caption = FromSystemText(MainCaption(ProductInfo_));
   MainForm_->ShowCaption(caption);
 }
 

@@ -18,8 +18,12 @@
 #include "SystemActions.h"  // the platform's services
 #include "UnitCustomProc.h"
 #include "Unit_Convert.h"
+#include "SystemText.h"
 
 namespace tarquel::app {
+
+using gui::FromSystemText;
+using gui::ToSystemText;
 
 TTarquelApplication::TTarquelApplication(int& argc, char** argv, const std::vector<std::string>& files)
     : QApplication(argc, argv),
@@ -38,7 +42,7 @@ TTarquelApplication::TTarquelApplication(int& argc, char** argv, const std::vect
   const std::string programFolder = platform::ExecutableFolder();
   TMainEnvironment env{
       programFolder, home,
-      applicationFilePath().toLocal8Bit().toStdString(), *Services_, *Processes_, *Dialogs_,
+      ToSystemText(applicationFilePath()), *Services_, *Processes_, *Dialogs_,
       [this] {
         // At once: a batch still running is not waited for.
         if (TCustomProc* proc = Controller_->CustomProc(); proc && proc->Driver().Running()) std::_Exit(0);
@@ -70,7 +74,7 @@ bool TTarquelApplication::notify(QObject* receiver, QEvent* event) {
   try {
     return QApplication::notify(receiver, event);
   } catch (const std::exception& error) {
-    QMessageBox::critical(activeWindow(), QStringLiteral("Tarquel"), QString::fromLocal8Bit(error.what()));
+    QMessageBox::critical(activeWindow(), QStringLiteral("Tarquel"), FromSystemText(error.what()));
   } catch (...) {
     QMessageBox::critical(activeWindow(), QStringLiteral("Tarquel"), QStringLiteral("Unknown error."));
   }

@@ -12,7 +12,7 @@
 
 namespace {
 
-QString Text(const char* text) { return QString::fromLocal8Bit(text ? text : ""); }
+QString Text(const char* text) { return QString::fromUtf8(text ? text : ""); }
 
 }  // namespace
 

@@ -10,12 +10,12 @@
 #include "Artwork.h"
 #include "ConvertingDialog.h"
 #include "ImageButton.h"
+#include "SystemText.h"
 
 namespace tarquel::gui {
 
 namespace {
 
-QString Local(const std::string& text) { return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size())); }
 
 QLabel* Label(QWidget* parent, const char* name, const QString& text, const QRect& where, bool bold = false) {
   auto* label = new QLabel(text, parent);
@@ -44,7 +44,7 @@ void ShowBar(QProgressBar* bar, const TProgressBarModel& model) {
 // The newest status line of a chunk: encoders end status lines with a
 // carriage return and messages with a line feed.
 QString NewestLine(const std::string& chunk) {
-  const QStringList lines = Local(chunk).split(QRegularExpression(QStringLiteral("[\\r\\n]")), Qt::SkipEmptyParts);
+  const QStringList lines = FromSystemText(chunk).split(QRegularExpression(QStringLiteral("[\\r\\n]")), Qt::SkipEmptyParts);
   for (auto it = lines.crbegin(); it != lines.crend(); ++it) {
     if (!it->trimmed().isEmpty()) return it->trimmed();
   }
@@ -62,12 +62,12 @@ TfrmConverting::TfrmConverting(const TConvertingModel& model)
   setFixedSize(435, 222);
   setModal(false);
 
-  lblInfo = Label(this, "lblInfo", Local(model.lblInfo), QRect(16, 9, 400, 20), true);
+  lblInfo = Label(this, "lblInfo", FromSystemText(model.lblInfo), QRect(16, 9, 400, 20), true);
   lblCurConvertFileL = Label(this, "lblCurConvertFileL", QStringLiteral("Current Convert File:"), QRect(18, 50, 120, 18));
   lblCurFileName = Label(this, "lblCurFileName", QString(), QRect(140, 50, 280, 18));
   lblTotalFilr = Label(this, "lblTotalFilr", QStringLiteral("Total File:"), QRect(18, 78, 120, 18));
   lblCurprog = Label(this, "lblCurprog", QStringLiteral("Current File:"), QRect(18, 104, 120, 18));
-  lblPersent = Label(this, "lblPersent", Local(model.lblPersent), QRect(18, 132, 300, 18));
+  lblPersent = Label(this, "lblPersent", FromSystemText(model.lblPersent), QRect(18, 132, 300, 18));
 
   const QString barStyle = QStringLiteral(
       "QProgressBar { background: #0b141e; border: 1px solid #3e5c7a; border-radius: 3px; }"
@@ -110,13 +110,13 @@ void TfrmConverting::Refresh() {
     statStatePanel->setToolTip(status);
     statStatePanel->setText(statStatePanel->fontMetrics().elidedText(status, Qt::ElideRight, width() - 16));
   }
-  SetText(lblInfo, Local(Model_.lblInfo));
-  const QString file = Local(Model_.lblCurFileName);
+  SetText(lblInfo, FromSystemText(Model_.lblInfo));
+  const QString file = FromSystemText(Model_.lblCurFileName);
   if (lblCurFileName->toolTip() != file) {
     lblCurFileName->setToolTip(file);
     lblCurFileName->setText(lblCurFileName->fontMetrics().elidedText(file, Qt::ElideMiddle, lblCurFileName->width()));
   }
-  SetText(lblPersent, Local(Model_.lblPersent));
+  SetText(lblPersent, FromSystemText(Model_.lblPersent));
   ShowBar(pbTotal, Model_.pbTotal);
   ShowBar(ProgressBar1, Model_.ProgressBar1);
 }

@@ -16,6 +16,7 @@
 
 #include "OptionsDialogModel.h"
 #include "ProfileModel.h"
+#include "SystemText.h"
 
 namespace tarquel::gui {
 
@@ -23,17 +24,16 @@ namespace {
 
 constexpr QSize kClientSize(476, 260);
 
-QString Local(const std::string& text) { return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size())); }
 
 // Shows `items` with row `index` selected; the rows are only rebuilt when
 // they differ, so a redraw does not disturb a list that stays the same.
 void ShowRows(QComboBox* combo, const std::vector<std::string>& items, int index) {
   const QSignalBlocker quiet(combo);
   bool same = combo->count() == static_cast<int>(items.size());
-  for (int i = 0; same && i < combo->count(); ++i) same = combo->itemText(i) == Local(items[i]);
+  for (int i = 0; same && i < combo->count(); ++i) same = combo->itemText(i) == FromSystemText(items[i]);
   if (!same) {
     combo->clear();
-    for (const auto& item : items) combo->addItem(Local(item));
+    for (const auto& item : items) combo->addItem(FromSystemText(item));
   }
   combo->setCurrentIndex(index >= 0 && index < combo->count() ? index : -1);
 }
@@ -143,7 +143,7 @@ TfrmOption::TfrmOption(TProfileModel& profiles, TOptionsDialogModel& options, QW
     Options_.cbbCustomProfileChange(row);
   });
   connect(edit, &QLineEdit::textEdited, this,
-          [this](const QString& text) { Profiles_.cbbCustomProfile.Text = text.toLocal8Bit().toStdString(); });
+          [this](const QString& text) { Profiles_.cbbCustomProfile.Text = ToSystemText(text); });
   for (const TSettingField field : OptionFields) {
     connect(SelectorOf(field), &QComboBox::activated, this, [this, field](int row) { Options_.cbbOptionChange(field, row); });
   }
@@ -171,7 +171,7 @@ void TfrmOption::ShowModel() {
   }
   const TComboBoxRows& custom = Profiles_.cbbCustomProfile;
   ShowRows(cbbCustomProfile, custom.Items, custom.ItemIndex);
-  const QString text = Local(custom.Text);
+  const QString text = FromSystemText(custom.Text);
   if (cbbCustomProfile->currentText() != text) {
     const QSignalBlocker quiet(cbbCustomProfile);
     cbbCustomProfile->setEditText(text);

@@ -5,6 +5,7 @@
 #include <QComboBox>
 
 #include "Catalogues.h"
+#include "SystemText.h"
 
 namespace tarquel::gui {
 
@@ -12,7 +13,7 @@ class TComboSelector : public ISelector {
  public:
   explicit TComboSelector(QComboBox* combo) : Combo_(combo) {}
   void AddItem(std::string_view text) override {
-    Combo_->addItem(QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size())));
+    Combo_->addItem(FromSystemText(text));
   }
   void SetItemIndex(int index) override { Combo_->setCurrentIndex(index < Combo_->count() ? index : -1); }
 

@@ -1,4 +1,5 @@
 #include "QtDialogs.h"
+#include "SystemText.h"
 
 #include <QApplication>
 #include <QDir>
@@ -10,7 +11,6 @@ namespace tarquel::gui {
 
 namespace {
 
-QString Local(std::string_view text) { return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size())); }
 
 }  // namespace
 
@@ -19,32 +19,32 @@ void TQtDialogs::ShowMessage(TMsgIcon icon, std::string_view caption, std::strin
                                  : icon == TMsgIcon::Warning ? QMessageBox::Warning
                                  : icon == TMsgIcon::Question ? QMessageBox::Question
                                                               : QMessageBox::Information;
-  QMessageBox box(kind, Local(caption), Local(text), QMessageBox::Ok, QApplication::activeWindow());
+  QMessageBox box(kind, FromSystemText(caption), FromSystemText(text), QMessageBox::Ok, QApplication::activeWindow());
   box.exec();
 }
 
 std::optional<std::string> TQtDialogs::InputQuery(std::string_view caption, std::string_view prompt,
                                                   std::string_view suggested) {
   bool ok = false;
-  const QString text = QInputDialog::getText(QApplication::activeWindow(), Local(caption), Local(prompt),
-                                             QLineEdit::Normal, Local(suggested), &ok);
+  const QString text = QInputDialog::getText(QApplication::activeWindow(), FromSystemText(caption), FromSystemText(prompt),
+                                             QLineEdit::Normal, FromSystemText(suggested), &ok);
   if (!ok) return std::nullopt;
-  return text.toLocal8Bit().toStdString();
+  return ToSystemText(text);
 }
 
 std::optional<std::string> TQtDialogs::BrowseForFolder(std::string_view title) {
   // Every other window of the program waits while the picker is open.
-  const QString folder = QFileDialog::getExistingDirectory(QApplication::activeWindow(), Local(title), QString(),
+  const QString folder = QFileDialog::getExistingDirectory(QApplication::activeWindow(), FromSystemText(title), QString(),
                                                            QFileDialog::ShowDirsOnly);
   if (folder.isEmpty()) return std::nullopt;
   // Qt names folders with "/" everywhere; the program uses the system's separator.
-  return QDir::toNativeSeparators(folder).toLocal8Bit().toStdString();
+  return ToSystemText(QDir::toNativeSeparators(folder));
 }
 
 bool TQtDialogs::Confirm(std::string_view question) {
   return QMessageBox::question(QApplication::activeWindow(), QString::fromLatin1(kApplicationTitle.data(),
                                                                                  kApplicationTitle.size()),
-                               Local(question), QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+                               FromSystemText(question), QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
 int TQtDialogs::ShowAppMessage(std::string_view msg, int msgType) {
@@ -56,7 +56,7 @@ int TQtDialogs::ShowAppMessage(std::string_view msg, int msgType) {
     default: return 0;
   }
   QMessageBox box(QMessageBox::Information, QString::fromLatin1(kApplicationTitle.data(), kApplicationTitle.size()),
-                  Local(msg), buttons, QApplication::activeWindow());
+                  FromSystemText(msg), buttons, QApplication::activeWindow());
   switch (box.exec()) {
     case QMessageBox::Ok: return 1;
     case QMessageBox::Cancel: return 2;

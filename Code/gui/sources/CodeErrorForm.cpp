@@ -1,4 +1,5 @@
 #include "CodeErrorForm.h"
+#include "SystemText.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -43,7 +44,7 @@ TFrmCodeErrorForm::TFrmCodeErrorForm(QWidget* owner, const std::string& path, st
   });
 
   // The whole path is in the tool tip; the line shows its ends.
-  const QString name = QString::fromLocal8Bit(path.data(), static_cast<qsizetype>(path.size()));
+  const QString name = FromSystemText(path);
   lblFileName = new QLabel(this);
   lblFileName->setObjectName(QStringLiteral("lblFileName"));
   lblFileName->setGeometry(52, 56, 357, 18);

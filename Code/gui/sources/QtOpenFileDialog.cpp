@@ -1,4 +1,5 @@
 #include "QtOpenFileDialog.h"
+#include "SystemText.h"
 
 #include <QDir>
 
@@ -22,7 +23,7 @@ QStringList TQtOpenFileDialog::NameFilters() {
 }
 
 void TQtOpenFileDialog::SetInitialDir(const std::string& folder) {
-  InitialDir_ = QString::fromLocal8Bit(folder.data(), static_cast<qsizetype>(folder.size()));
+  InitialDir_ = FromSystemText(folder);
 }
 
 bool TQtOpenFileDialog::Execute() {
@@ -35,7 +36,7 @@ bool TQtOpenFileDialog::Execute() {
   dialog.setSizeGripEnabled(true);
   Files_.clear();
   if (dialog.exec() != QDialog::Accepted) return false;
-  for (const QString& file : dialog.selectedFiles()) Files_.push_back(QDir::toNativeSeparators(file).toLocal8Bit().toStdString());
+  for (const QString& file : dialog.selectedFiles()) Files_.push_back(ToSystemText(QDir::toNativeSeparators(file)));
   if (!Files_.empty()) FileName_ = Files_.front();
   return true;
 }

@@ -1,4 +1,5 @@
 #include "SourceListModel.h"
+#include "SystemText.h"
 
 #include <QMimeData>
 
@@ -9,7 +10,6 @@ namespace tarquel::gui {
 
 namespace {
 
-QString Local(const std::string& text) { return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size())); }
 
 const std::array<const char*, kSourceColumnCount> kCaptions = {
     "", "File Name", "File Size", "Duration", "Start Time", "End Time", "Cut Time"};
@@ -39,9 +39,9 @@ QVariant TSourceListModel::data(const QModelIndex& index, int role) const {
   switch (role) {
     case Qt::DisplayRole:
     case Qt::EditRole:
-      return Local(List_.Cell(row, column));
+      return FromSystemText(List_.Cell(row, column));
     case Qt::ToolTipRole:
-      if (column == dxtrlSourceFileName) return Local(List_.Cell(row, column));
+      if (column == dxtrlSourceFileName) return FromSystemText(List_.Cell(row, column));
       return {};
     default:
       return {};
@@ -55,7 +55,7 @@ bool TSourceListModel::setData(const QModelIndex& index, const QVariant& value, 
     return true;
   }
   if (IsTimeColumn(index.column()) && role == Qt::EditRole) {
-    List_.SetCell(index.row(), index.column(), value.toString().toLocal8Bit().toStdString());
+    List_.SetCell(index.row(), index.column(), ToSystemText(value.toString()));
     return true;
   }
   return false;

@@ -13,6 +13,7 @@
 #include <numeric>
 
 #include "SourceListModel.h"
+#include "SystemText.h"
 
 namespace tarquel::gui {
 
@@ -27,7 +28,7 @@ std::vector<std::string> LocalFilesOf(const QMimeData* mime) {
   std::vector<std::string> paths;
   if (mime == nullptr || !mime->hasUrls()) return paths;
   for (const QUrl& url : mime->urls()) {
-    if (url.isLocalFile()) paths.push_back(QDir::toNativeSeparators(url.toLocalFile()).toLocal8Bit().toStdString());
+    if (url.isLocalFile()) paths.push_back(ToSystemText(QDir::toNativeSeparators(url.toLocalFile())));
   }
   return paths;
 }

@@ -94,7 +94,7 @@ int TPlayerGraph::RenderFile(const std::string& path) {
   const auto onStatus = connect(Player_, &QMediaPlayer::mediaStatusChanged, &wait, [&](QMediaPlayer::MediaStatus s) {
     if (s != QMediaPlayer::LoadingMedia && s != QMediaPlayer::NoMedia) wait.quit();
   });
-  Player_->setSource(QUrl::fromLocalFile(QString::fromLocal8Bit(path.data(), static_cast<qsizetype>(path.size()))));
+  Player_->setSource(QUrl::fromLocalFile(QString::fromUtf8(path.data(), static_cast<qsizetype>(path.size()))));
   failed = failed || Player_->error() != QMediaPlayer::NoError;
   const QMediaPlayer::MediaStatus status = Player_->mediaStatus();
   if (!failed && (status == QMediaPlayer::LoadingMedia || status == QMediaPlayer::NoMedia)) {

@@ -26,6 +26,14 @@ tools/windows-sdk.sh "$arch" >/dev/null
 
 step "The build steps that draw, built natively"
 tools/setup.sh
+# The installer is made by Debian's NSIS; without it the zip alone is made.
+if ! command -v makensis >/dev/null; then
+  if [[ $(id -u) -eq 0 ]]; then
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends nsis >/dev/null
+  else
+    echo "No installer without Debian's nsis; as root: apt-get install nsis" >&2
+  fi
+fi
 host=build-host-tools
 cmake -S . -B "$host" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTARQUEL_BUILD_TESTS=OFF \
   -DTARQUEL_BUILD_BENCH=OFF >/dev/null

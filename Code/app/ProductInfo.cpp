@@ -4,6 +4,7 @@
 
 #include "CompanionLibrary.h"
 #include "VersionInfo.h"
+#include "Utf8Paths.h"
 
 namespace tarquel {
 
@@ -28,7 +29,7 @@ bool CheckCompanionFiles(const std::string& programFolder,
   bool complete = true;
   for (const char* name : {"Form.dll", "Res.dll"}) {
     std::error_code ec;
-    if (std::filesystem::exists(programFolder + name, ec)) continue;
+    if (std::filesystem::exists(PathOf(programFolder + name), ec)) continue;
     complete = false;
     showAppMessage(std::string("'") + name + "' is not found. Please reinstall this program.", 1);
   }

@@ -19,6 +19,7 @@
 #include "UnitCustomProc.h"
 #include "Unit_Convert.h"
 #include "SystemText.h"
+#include "Utf8Paths.h"
 
 namespace tarquel::app {
 
@@ -59,7 +60,7 @@ TTarquelApplication::TTarquelApplication(int& argc, char** argv, const std::vect
   // The files named on the command line, byte for byte, so that a name in
   // any encoding is found.
   std::error_code error;
-  env.StartFiles = StartFilePaths(files, std::filesystem::current_path(error).string());
+  env.StartFiles = StartFilePaths(files, PathText(std::filesystem::current_path(error)));
   Controller_ = std::make_unique<TMainController>(std::move(env));
 }
 

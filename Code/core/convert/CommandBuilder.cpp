@@ -6,6 +6,7 @@
 #include "Errors.h"
 #include "TextFormats.h"
 #include "UtilityFuncs.h"
+#include "Utf8Paths.h"
 
 namespace tarquel {
 
@@ -65,7 +66,7 @@ std::string TCommandBuilder::GetOutputDirectory() {
   std::string folder = Env_.OutDir();
   if (folder.empty() || !IsPathSeparator(folder.back())) folder += kPathSeparator;
   std::error_code ec;
-  std::filesystem::create_directories(folder, ec);
+  std::filesystem::create_directories(PathOf(folder), ec);
   Env_.Log.WriteLog((ec ? "Output directory error. ->" : "Output directory ") + folder);
   return folder;
 }
@@ -100,7 +101,7 @@ std::string TCommandBuilder::BuildEncoderCommand(const TSourceRow& row, TConvert
   // The script is written for every source, RealMedia or not.
   const std::string script = (Env_.ScriptFolder.empty() ? Env_.AppPath : Env_.ScriptFolder) + "VideoFile.avs";
   {
-    std::ofstream out(script, std::ios::binary | std::ios::trunc);
+    std::ofstream out(PathOf(script), std::ios::binary | std::ios::trunc);
     out << "DirectShowSource(\"" << p.InputFile << "\", fps=29.9700898503294, convertfps=true)\r\n";
     out.close();
     if (!out) throw FileCreateError("Cannot create file \"" + script + "\".");

@@ -7,6 +7,7 @@
 #include "SystemServices.h"
 #include "TextFormats.h"
 #include "UtilityFuncs.h"
+#include "Utf8Paths.h"
 
 namespace tarquel {
 
@@ -110,7 +111,7 @@ void TJobDriver::NextRow() {
   LastChunk_.clear();
   CurrentStopped_ = false;
   std::error_code error;
-  OutputExisted_ = !Params_.OutputFile.empty() && fs::exists(fs::symlink_status(Params_.OutputFile, error));
+  OutputExisted_ = !Params_.OutputFile.empty() && fs::exists(fs::symlink_status(PathOf(Params_.OutputFile), error));
   BuiltAt_ = fs::file_time_type::clock::now();
   OutputNoted_ = !OutputExisted_ && !Params_.OutputFile.empty();
   if (OutputNoted_) Host_.OutputStarted(Params_.OutputFile);
@@ -201,7 +202,7 @@ void TJobDriver::RemovePartialOutput() const {
   // when it was chosen and has been written since.
   if (Params_.OutputFile.empty() || OutputExisted_) return;
   std::error_code error;
-  const fs::path output = Params_.OutputFile;
+  const fs::path output = PathOf(Params_.OutputFile);
   if (!fs::is_regular_file(fs::symlink_status(output, error))) return;
   const auto written = fs::last_write_time(output, error);
   // File times are kept coarser than the clock reads: allow a second.
@@ -222,7 +223,7 @@ std::string TJobDriver::FailureReason(int status, int signal) const {
 std::string TJobDriver::OutputShortfall() const {
   if (Params_.OutputFile.empty()) return {};
   std::error_code error;
-  if (!fs::is_regular_file(Params_.OutputFile, error)) {
+  if (!fs::is_regular_file(PathOf(Params_.OutputFile), error)) {
     return "The encoder reported success, but its output file " + Params_.OutputFile +
            " is missing (it, or its folder, may have been removed while it was written).";
   }

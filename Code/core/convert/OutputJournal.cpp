@@ -1,4 +1,5 @@
 #include "OutputJournal.h"
+#include "Utf8Paths.h"
 
 #include <chrono>
 #include <filesystem>
@@ -61,7 +62,7 @@ bool WrittenSince(const fs::path& path, std::int64_t noted) {
 void TOutputJournal::Append(const std::string& line) const {
   // The path may not hold a line end: the note would read as two.
   if (line.find('\n') != std::string::npos || line.find('\r') != std::string::npos) return;
-  std::ofstream out(Path_, std::ios::app | std::ios::binary);
+  std::ofstream out(PathOf(Path_), std::ios::app | std::ios::binary);
   out << line << '\n';
   out.flush();
 }
@@ -74,7 +75,7 @@ void TOutputJournal::Settled(const std::string& output) const { Append("settled\
 
 std::vector<std::string> TOutputJournal::RemoveUnfinished(
     const std::string& path, const std::function<bool(const std::string& owner)>& ownerAlive) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(PathOf(path), std::ios::binary);
   if (!in) return {};
   std::vector<std::string> kept;
   // The open notes of each owner, by output path: when it was noted.
@@ -98,7 +99,7 @@ std::vector<std::string> TOutputJournal::RemoveUnfinished(
 
   std::vector<std::string> removed;
   for (const auto& [key, noted] : open) {
-    const fs::path output = key.second;
+    const fs::path output = PathOf(key.second);
     std::error_code error;
     if (!fs::is_regular_file(fs::symlink_status(output, error)) || !WrittenSince(output, noted)) continue;
     if (fs::remove(output, error)) removed.push_back(key.second);
@@ -107,12 +108,12 @@ std::vector<std::string> TOutputJournal::RemoveUnfinished(
   // The notes of programs still running stay; the rest are done with.
   const std::string temporary = path + ".new";
   {
-    std::ofstream out(temporary, std::ios::trunc | std::ios::binary);
+    std::ofstream out(PathOf(temporary), std::ios::trunc | std::ios::binary);
     for (const std::string& note : kept) out << note << '\n';
     if (!out.flush()) return removed;
   }
   std::error_code error;
-  fs::rename(temporary, path, error);
+  fs::rename(PathOf(temporary), PathOf(path), error);
   return removed;
 }
 

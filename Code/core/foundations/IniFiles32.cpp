@@ -14,6 +14,7 @@
 #include "Errors.h"
 #include "TextFormats.h"
 #include "UtilityFuncs.h"
+#include "Utf8Paths.h"
 
 namespace tarquel {
 
@@ -58,7 +59,7 @@ std::vector<std::string> SplitLines(std::string_view text) {
 // one this process cannot open for writing.
 bool IsReadOnlyFile(const std::string& fileName) {
   std::error_code ec;
-  const auto status = fs::status(fileName, ec);
+  const auto status = fs::status(PathOf(fileName), ec);
   if (ec || !fs::exists(status)) return false;
   constexpr auto kWrite = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
   if ((status.permissions() & kWrite) == fs::perms::none) return true;
@@ -95,7 +96,7 @@ std::string FolderOf(const std::string& fileName) {
 
 TIniFile32::TIniFile32(std::string fileName) : FileName_(std::move(fileName)) {
   std::error_code ec;
-  if (fs::exists(FileName_, ec)) Lines_ = SplitLines(ReadWholeFile(FileName_));
+  if (fs::exists(PathOf(FileName_), ec)) Lines_ = SplitLines(ReadWholeFile(FileName_));
 }
 
 bool TIniFile32::IsSectionLine(std::string_view line) {
@@ -240,9 +241,9 @@ void TIniFile32::UpdateFile() const {
     }
   }
   std::error_code ec;
-  const auto previous = fs::status(FileName_, ec);
-  if (!ec && fs::exists(previous)) fs::permissions(temporary, previous.permissions(), ec);
-  fs::rename(temporary, FileName_, ec);
+  const auto previous = fs::status(PathOf(FileName_), ec);
+  if (!ec && fs::exists(previous)) fs::permissions(PathOf(temporary), previous.permissions(), ec);
+  fs::rename(PathOf(temporary), PathOf(FileName_), ec);
   if (ec) {
     std::remove(temporary.c_str());
     fail(ec.message());
@@ -255,11 +256,11 @@ int TIniFile32::RemoveStaleTemporaryFiles(const std::string& folder, std::chrono
   int removed = 0;
   std::error_code ec;
   const auto now = fs::file_time_type::clock::now();
-  for (auto it = fs::directory_iterator(folder, ec); !ec && it != fs::directory_iterator(); it.increment(ec)) {
+  for (auto it = fs::directory_iterator(PathOf(folder), ec); !ec && it != fs::directory_iterator(); it.increment(ec)) {
     std::error_code entryError;
     // Only plain files of the store's own naming; never through a link.
     if (!it->is_regular_file(entryError) || it->is_symlink(entryError)) continue;
-    if (!IsTemporaryName(it->path().filename().string())) continue;
+    if (!IsTemporaryName(PathText(it->path().filename()))) continue;
     const auto written = it->last_write_time(entryError);
     if (entryError || now - written < minimumAge) continue;
     if (fs::remove(it->path(), entryError)) ++removed;

@@ -8,6 +8,7 @@
 
 #include "Errors.h"
 #include "TextFormats.h"
+#include "Utf8Paths.h"
 
 namespace tarquel {
 
@@ -52,10 +53,10 @@ std::string TStrFunc::GetAfterLast(std::string_view text, char sep) const {
 std::vector<std::string> TFileFunc::GetFileList(const std::string& dir, std::string_view ext) const {
   std::vector<std::string> files;
   std::error_code ec;
-  for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+  for (fs::directory_iterator it(PathOf(dir), ec), end; !ec && it != end; it.increment(ec)) {
     std::error_code typeError;
     if (it->is_directory(typeError)) continue;
-    std::string name = it->path().filename().string();
+    std::string name = PathText(it->path().filename());
     if (!ext.empty()) {
       const auto dot = name.rfind('.');
       if (dot == std::string::npos || std::string_view(name).substr(dot) != ext) continue;

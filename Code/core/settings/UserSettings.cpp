@@ -4,6 +4,7 @@
 
 #include "IniFiles32.h"
 #include "UtilityFuncs.h"
+#include "Utf8Paths.h"
 
 namespace tarquel {
 
@@ -78,16 +79,16 @@ std::string TUserSettingsModel::SelectOutputFolder(const std::string& current) {
   std::string result = current;
   if (const auto picked = FolderPicker_.BrowseForFolder(kSelectOutputFolderTitle)) {
     std::error_code ec;
-    if (!TIniFile32::IsStorable(*picked) || !fs::is_directory(*picked, ec)) {
+    if (!TIniFile32::IsStorable(*picked) || !fs::is_directory(PathOf(*picked), ec)) {
       ShowMsgBox(Messages_, kInvalidPathText, kMsgWarning);
-    } else if (!ProbeWritable(*picked)) {
+    } else if (!ProbeWritable(PathOf(*picked))) {
       ShowMsgBox(Messages_, kReadOnlyPathText, kMsgWarning);
     } else {
       result = *picked;
     }
   }
   std::error_code ec;
-  if (!result.empty() && !fs::is_directory(result, ec)) fs::create_directories(result, ec);
+  if (!result.empty() && !fs::is_directory(PathOf(result), ec)) fs::create_directories(PathOf(result), ec);
   return result;
 }
 

@@ -9,6 +9,7 @@
 
 #include "Errors.h"
 #include "UtilityFuncs.h"
+#include "Utf8Paths.h"
 
 namespace tarquel {
 
@@ -47,7 +48,7 @@ std::string SkippedReport(const std::vector<std::pair<std::string, std::string>>
 // leaves others free to read and write it.
 std::int64_t ReadFileSize(const std::string& path) {
   errno = 0;
-  std::ifstream file(path, std::ios::binary | std::ios::ate);
+  std::ifstream file(PathOf(path), std::ios::binary | std::ios::ate);
   const int error = errno;
   if (!file) throw FileOpenError("Cannot open file \"" + path + "\". " + std::strerror(error ? error : ENOENT));
   const std::streamoff size = file.tellg();
@@ -88,7 +89,7 @@ bool IsSourceFileExtension(std::string_view path) {
 std::string SkipReason(const std::string& path) {
   if (IsSourceFileExtension(path)) return {};
   std::error_code error;
-  if (std::filesystem::is_directory(path, error)) return "It is a folder, not a media file.";
+  if (std::filesystem::is_directory(PathOf(path), error)) return "It is a folder, not a media file.";
   const std::string extension = LowerExtension(path);
   if (extension.empty() || extension == ".") return "It has no file extension, so its type is not known.";
   return "Files of the type \"" + extension + "\" are not media files that Tarquel reads.";
@@ -170,9 +171,9 @@ std::vector<std::string> StartFilePaths(const std::vector<std::string>& argument
       }
     }
     if (path.empty()) continue;
-    fs::path full(path);
-    if (full.is_relative()) full = fs::path(currentFolder) / full;
-    paths.push_back(full.lexically_normal().string());
+    fs::path full = PathOf(path);
+    if (full.is_relative()) full = PathOf(currentFolder) / full;
+    paths.push_back(PathText(full.lexically_normal()));
   }
   return paths;
 }

@@ -13,6 +13,8 @@
 #include <string>
 #include <utility>
 
+#include "Utf8Paths.h"
+
 namespace tarquel::platform {
 
 // The empty text when `path` is a regular file this process can read;
@@ -70,15 +72,9 @@ class FileDescriptor {
   int Fd_ = -1;
 };
 
-// A UTF-8 path as the standard library's path, and back: std::string
-// alone would be read, and given, in the ANSI code page on Windows.
-inline std::filesystem::path PathOf(const std::string& utf8) {
-  return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
-}
-inline std::string PathText(const std::filesystem::path& path) {
-  const std::u8string text = path.u8string();
-  return std::string(text.begin(), text.end());
-}
+// UTF-8 paths to and from the standard library's (see Utf8Paths.h).
+using tarquel::PathOf;
+using tarquel::PathText;
 
 }  // namespace tarquel::platform
 

@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include "IniFiles32.h"
 #include "SourceDoubles.h"
 #include "SourceFiles.h"
 #include "TempDir.h"
 #include "TextFormats.h"
+#include "Utf8Paths.h"
 
 namespace tarquel {
 namespace {
@@ -162,6 +164,30 @@ struct Adding {
   TSourceFileServices services;
   int codecErrors = 0, refreshes = 0;
 };
+
+// Names beyond ASCII reach their files through the core's file access (on
+// Windows the standard library's paths are UTF-8 only when made so).
+TEST(SourceFiles, NamesBeyondAsciiReachTheirFiles) {
+  test::TempDir dir;
+  for (const std::string name : {"Ferienfilm ÄÖÜ", "ビデオ", "naïve café"}) {
+    SCOPED_TRACE(name);
+    const std::string folder = PathText(dir.Path() / PathOf(name));
+    ASSERT_TRUE(std::filesystem::create_directory(PathOf(folder)));
+    const std::string settings = PathText(PathOf(folder) / PathOf(name + ".ini"));
+    TIniFile32(settings).WriteString("Sektion", "Ordner", folder);
+    EXPECT_EQ(TIniFile32(settings).ReadString("Sektion", "Ordner", ""), folder);
+
+    const std::string clip = PathText(PathOf(folder) / PathOf(name + ".avi"));
+    std::ofstream(PathOf(clip), std::ios::binary) << std::string(2048, 'x');
+    const Paths started = StartFilePaths({name + ".avi"}, folder);
+    ASSERT_EQ(started.size(), 1u);
+    EXPECT_TRUE(std::filesystem::equivalent(PathOf(started[0]), PathOf(clip)));
+    Adding add({{started[0], 5000}});
+    AddSourceFiles(add.list, started, add.services);
+    ASSERT_EQ(add.list.Count(), 1);
+    EXPECT_EQ(add.list.Texts(0)[2], "2 KB");
+  }
+}
 
 TEST(SourceFiles, AddStopsAtAFileWhoseSizeCannotBeRead) {
   test::TempDir dir;

@@ -4,7 +4,10 @@
 
 #include <signal.h>
 #include <spawn.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -26,9 +29,22 @@ struct PrivateBus {
     for (auto& a : argv) raw.push_back(a.data());
     raw.push_back(nullptr);
     if (posix_spawnp(&Pid, raw[0], nullptr, nullptr, raw.data(), environ) != 0) Pid = 0;
-    for (int i = 0; i < 200 && Pid != 0 && !std::filesystem::exists(dir.File("bus")); ++i) {
+    // The socket's file is there from its bind, before the daemon listens:
+    // ready once a connection is taken.
+    for (int i = 0; i < 500 && Pid != 0 && !Listening(dir.File("bus")); ++i) {
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
+  }
+  static bool Listening(const std::string& path) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (path.size() >= sizeof address.sun_path) return false;
+    path.copy(address.sun_path, path.size());
+    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return false;
+    const bool ok = connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    close(fd);
+    return ok;
   }
   ~PrivateBus() {
     if (Pid == 0) return;

@@ -28,6 +28,7 @@ if(IS_ABSOLUTE "${runtime_dll}")
 endif()
 list(APPEND dll_dirs "/usr/${TARQUEL_MINGW_TRIPLE}/lib")
 find_program(TARQUEL_OBJDUMP NAMES ${TARQUEL_MINGW_TRIPLE}-objdump objdump REQUIRED)
+find_program(TARQUEL_STRIP NAMES ${TARQUEL_MINGW_TRIPLE}-strip REQUIRED)
 set(qt_plugin_dir "${QT6_INSTALL_PREFIX}/${QT6_INSTALL_PLUGINS}")
 set(stage_script "${PROJECT_SOURCE_DIR}/cmake/TarquelWindowsStage.cmake")
 
@@ -50,7 +51,7 @@ configure_file("${PROJECT_SOURCE_DIR}/Code/companions/installer/Tarquel.nsi.in" 
 set(package_commands
   COMMAND ${CMAKE_COMMAND} "-DPROGRAM_DIR=${TARQUEL_PROGRAM_DIR}" "-DSTAGE_DIR=${stage_dir}"
           "-DDLL_DIRS=${dll_dirs}" "-DQT_PLUGIN_DIR=${qt_plugin_dir}" "-DOBJDUMP=${TARQUEL_OBJDUMP}"
-          "-DLIST_DIR=${package_root}" -P "${stage_script}"
+          "-DLIST_DIR=${package_root}" "-DSTRIP=${TARQUEL_STRIP}" -P "${stage_script}"
   COMMAND ${CMAKE_COMMAND} -E rm -f "${zip_file}"
   COMMAND ${CMAKE_COMMAND} -E chdir "${package_root}" ${CMAKE_COMMAND} -E tar cf "${zip_file}" --format=zip Tarquel)
 find_program(TARQUEL_MAKENSIS makensis)

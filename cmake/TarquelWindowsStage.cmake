@@ -8,6 +8,8 @@ cmake_minimum_required(VERSION 3.25)
 #   -DDLL_DIRS=     folders the non-system DLLs are taken from (;-list)
 #   -DQT_PLUGIN_DIR= the kit's Qt plugins folder
 #   -DOBJDUMP=      the cross objdump
+#   -DSTRIP=        the cross strip: the package's binaries lose their symbol
+#                   tables and debug information (the build tree's keep theirs)
 #   -DLIST_DIR=     where install.nsh and uninstall.nsh are written; empty:
 #                   the program folder itself is completed in place (its
 #                   DLLs and plugins added, nothing removed), so that it
@@ -82,6 +84,17 @@ endwhile()
 
 if(NOT LIST_DIR)
   return()
+endif()
+
+if(STRIP)
+  foreach(name IN LISTS staged)
+    if(name MATCHES "\\.(exe|dll)$")
+      execute_process(COMMAND "${STRIP}" --strip-all "${STAGE_DIR}/${name}" RESULT_VARIABLE status)
+      if(NOT status EQUAL 0)
+        message(FATAL_ERROR "strip failed on ${name}")
+      endif()
+    endif()
+  endforeach()
 endif()
 
 # The installer's lists: what it copies, and what its uninstaller removes.

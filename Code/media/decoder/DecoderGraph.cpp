@@ -46,15 +46,7 @@ int TDecoderGraph::RenderFile(const std::string& path) {
   RequireActive();
   Unload();
   // The probe tells which streams can be decoded, from the header alone.
-  Probe_.SetActive(true);
-  int undecodable = 0;
-  try {
-    undecodable = Probe_.RenderFile(path);
-  } catch (...) {
-    Probe_.SetActive(false);
-    throw;
-  }
-  Probe_.SetActive(false);
+  const int undecodable = ProbeStreams(Probe_, path);
   const unsigned generation = Generation_;
   // The end is told from the decoding thread; the event loop takes it.
   Playback_ = std::make_unique<TDecoderPlayback>(path, Sink_, [this, generation] {

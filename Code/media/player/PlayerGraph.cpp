@@ -73,15 +73,7 @@ int TPlayerGraph::RenderFile(const std::string& path) {
   // The probe reads the header alone: it tells which streams can be decoded
   // and keeps a file from reaching anything but local files before the
   // player opens it.
-  Probe_.SetActive(true);
-  int undecodable = 0;
-  try {
-    undecodable = Probe_.RenderFile(path);
-  } catch (...) {
-    Probe_.SetActive(false);
-    throw;
-  }
-  Probe_.SetActive(false);
+  const int undecodable = ProbeStreams(Probe_, path);
 
   // A file that cannot be opened raises errorOccurred while the status may
   // still become LoadedMedia: the error signal decides.

@@ -113,4 +113,16 @@ bool TProbeGraph::DurationIsEstimate() const {
 
 std::unique_ptr<IMediaGraph> MakeProbeGraph() { return std::make_unique<TProbeGraph>(); }
 
+int ProbeStreams(TProbeGraph& probe, const std::string& path) {
+  probe.SetActive(true);
+  try {
+    const int undecodable = probe.RenderFile(path);
+    probe.SetActive(false);
+    return undecodable;
+  } catch (...) {
+    probe.SetActive(false);
+    throw;
+  }
+}
+
 }  // namespace tarquel::media

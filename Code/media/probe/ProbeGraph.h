@@ -35,4 +35,9 @@ class TProbeGraph final : public IMediaGraph {
 // A fresh, inactive probing graph; fits MediaGraphFactory.
 std::unique_ptr<IMediaGraph> MakeProbeGraph();
 
+// Reads the header of `path` on `probe`, active for that alone, and gives
+// RenderFile's answer (the streams that cannot be decoded); raises what
+// RenderFile raises. The player graphs check a file with it before playing.
+int ProbeStreams(TProbeGraph& probe, const std::string& path);
+
 }  // namespace tarquel::media

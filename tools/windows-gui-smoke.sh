@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Tries the Windows program of a cross build as a person would, under wine64
+# Tries the Windows program of a cross build as a person would, under Wine
 # and a private Xvfb: Tarquel.exe starts from a copy of its program folder,
 # shows its splash, then its main window, with a generated clip of a
 # non-ASCII name given on its command line; a second clip is added through
@@ -17,9 +17,8 @@ shots=${2:-}
 for tool in Xvfb xdotool ffmpeg ffprobe; do
   command -v "$tool" >/dev/null || { echo "$tool is missing (tools/setup.sh installs it)" >&2; exit 1; }
 done
-if command -v wine64 >/dev/null; then wine=$(command -v wine64)
-elif [[ -x /usr/lib/wine/wine64 ]]; then wine=/usr/lib/wine/wine64
-else wine=$(command -v wine); fi
+source "$source_dir/tools/wine-loader.sh"
+wine=$(wine_loader "$build_dir/Tarquel/Tarquel.exe")
 
 work=$(mktemp -d)
 xvfb_pid=

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Tries the Windows encoders of a cross build under wine64: evc.exe turns a
+# Tries the Windows encoders of a cross build under Wine: evc.exe turns a
 # generated clip (with a non-ASCII name) into the handheld's MP4 and an
 # MP3, revc.exe reads a one-line script, and ffprobe checks what they wrote.
 #   tools/windows-smoke.sh [build-windows-x64]
@@ -8,9 +8,8 @@ set -euo pipefail
 source_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build_dir=$(cd "${1:-$source_dir/build-windows-x64}" && pwd)
 program="$build_dir/Tarquel"
-if command -v wine64 >/dev/null; then wine=$(command -v wine64)
-elif [[ -x /usr/lib/wine/wine64 ]]; then wine=/usr/lib/wine/wine64
-else wine=$(command -v wine); fi
+source "$source_dir/tools/wine-loader.sh"
+wine=$(wine_loader "$program/evc.exe")
 export WINEPREFIX="$build_dir/wine-prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 [[ -d "$WINEPREFIX" ]] || "$wine" wineboot --init >/dev/null 2>&1
 

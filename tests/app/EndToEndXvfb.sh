@@ -94,9 +94,17 @@ add_and_convert() {
   dialog=$(xdotool search --onlyvisible --pid "$program_pid" --name '.' | grep -vx "$window" | head -1)
   xdotool windowfocus --sync "$dialog" 2>/dev/null || true
   shot "$2-open-dialog"
-  xdotool type --delay 2 "$1"
-  xdotool key Return
-  wait_for 30 only_main_window || fail "the open dialog did not close"
+  # Keys typed while the dialog is still busy (a sanitizer build on a
+  # loaded machine) can be lost: the name is typed again, over what is in
+  # the field, until the dialog closes.
+  for attempt in 1 2 3; do
+    xdotool type --delay 2 "$1"
+    xdotool key Return
+    wait_for 15 only_main_window && break
+    ((attempt < 3)) || fail "the open dialog did not close"
+    xdotool windowfocus --sync "$dialog" 2>/dev/null || true
+    xdotool key ctrl+a
+  done
   sleep 1
   shot "$2-added"
   xdotool windowfocus --sync "$window"

@@ -33,14 +33,6 @@ struct AvFree {
   void operator()(std::uint8_t* p) const { av_free(p); }
 };
 
-struct TDictionary {
-  AVDictionary* Items = nullptr;
-  TDictionary() = default;
-  TDictionary(const TDictionary&) = delete;
-  TDictionary& operator=(const TDictionary&) = delete;
-  ~TDictionary() { av_dict_free(&Items); }
-};
-
 // A decoder for `stream`; null when there is none or it does not open.
 CodecContextPtr OpenDecoder(const AVStream& stream) {
   const AVCodec* codec = avcodec_find_decoder(stream.codecpar->codec_id);
@@ -104,7 +96,7 @@ TDecoderPlayback::TDecoderPlayback(const std::string& path, preview::IPictureSin
   if (const std::string problem = RegularFileProblem(path); !problem.empty()) {
     throw MediaGraphError("Cannot play \"" + path + "\": " + problem);
   }
-  TDictionary options;
+  TAvOptions options;
   av_dict_set(&options.Items, "protocol_whitelist", "file", 0);
   AVFormatContext* raw = avformat_alloc_context();
   if (!raw) throw MediaGraphError("Cannot play \"" + path + "\": out of memory");

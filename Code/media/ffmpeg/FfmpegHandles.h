@@ -90,4 +90,14 @@ inline std::string AvErrorText(int error) {
   return text;
 }
 
+// Options handed to libavformat or libavcodec, which replace them by those
+// they did not use.
+struct TAvOptions {
+  AVDictionary* Items = nullptr;
+  TAvOptions() = default;
+  TAvOptions(const TAvOptions&) = delete;
+  TAvOptions& operator=(const TAvOptions&) = delete;
+  ~TAvOptions() { av_dict_free(&Items); }
+};
+
 }  // namespace tarquel::media

@@ -10,15 +10,6 @@ namespace tarquel::media {
 
 namespace {
 
-// Options handed to libavformat, which replaces them by those it did not use.
-struct TOptions {
-  AVDictionary* Items = nullptr;
-  TOptions() = default;
-  TOptions(const TOptions&) = delete;
-  TOptions& operator=(const TOptions&) = delete;
-  ~TOptions() { av_dict_free(&Items); }
-};
-
 bool IsAudioOrVideo(const AVStream& stream) {
   const AVMediaType type = stream.codecpar->codec_type;
   return type == AVMEDIA_TYPE_VIDEO || type == AVMEDIA_TYPE_AUDIO;
@@ -70,7 +61,7 @@ int TProbeGraph::RenderFile(const std::string& path) {
   if (const std::string problem = RegularFileProblem(path); !problem.empty()) {
     throw MediaGraphError("Cannot render \"" + path + "\": " + problem);
   }
-  TOptions options;
+  TAvOptions options;
   av_dict_set(&options.Items, "protocol_whitelist", "file", 0);
   AVFormatContext* raw = nullptr;  // freed by avformat_open_input on failure
   int error = avformat_open_input(&raw, ("file:" + path).c_str(), nullptr, &options.Items);

@@ -41,6 +41,14 @@ int SimpleProfileLevel(int width, int height, AVRational rate) {
   return 6;
 }
 
+// Trellis quantisation adds about a third to the encoder's time for some
+// 0.6 dB. It is used where decoding the source is the larger work by far
+// (an HD source made into the handheld's small frame), so that its time
+// is a small share of the whole; a source about the output's size (a
+// 640x480 DivX made into 320x240) gets the other tools, which cost next to
+// nothing.
+constexpr double kTrellisWorkRatio = 16;
+
 // The buffer size of libavformat's own files.
 constexpr int kIoBufferSize = 32768;
 
@@ -97,7 +105,7 @@ int OutputIo::Close() {
 }
 
 StreamEncoder::StreamEncoder(bool video, const AVCodec* codec, const AVFilterContext* sink,
-                             const EncoderOptions& options, const AVOutputFormat* muxer)
+                             const EncoderOptions& options, const AVOutputFormat* muxer, double sourcePixelRate)
     : Video_(video) {
   Encoder_.reset(avcodec_alloc_context3(codec));
   AVCodecContext* e = Encoder_.get();
@@ -123,19 +131,21 @@ StreamEncoder::StreamEncoder(bool video, const AVCodec* codec, const AVFilterCon
     // would read them while another slice rewrites them, so that the same
     // source would not always give the same file.
     e->thread_count = 1;
-    // The tools Simple Profile has: trellis quantisation, four motion
-    // vectors a macroblock and AC prediction, with a wider motion search
-    // that also starts from the previous frame's vectors, and modes and
-    // sub-pel vectors judged on transformed differences (SATD). Choosing
-    // each macroblock's mode by full rate-distortion trials as well would
-    // add half again to the encoder's time for at most half a dB more.
+    // The tools Simple Profile has: four motion vectors a macroblock and AC
+    // prediction, with a wider motion search that also starts from the
+    // previous frame's vectors, and modes and sub-pel vectors judged on
+    // transformed differences (SATD); trellis quantisation where the
+    // source's decoding dwarfs it. Choosing each macroblock's mode by full
+    // rate-distortion trials as well would add half again to the encoder's
+    // time for at most half a dB more.
     e->mb_decision = FF_MB_DECISION_SIMPLE;
     e->mb_cmp = FF_CMP_SATD;
     e->me_sub_cmp = FF_CMP_SATD;
     e->dia_size = 2;
     e->last_predictor_count = 2;
     e->flags |= AV_CODEC_FLAG_4MV | AV_CODEC_FLAG_AC_PRED;
-    av_opt_set_int(e, "trellis", 1, AV_OPT_SEARCH_CHILDREN);
+    const double outputPixelRate = static_cast<double>(e->width) * e->height * av_q2d(e->framerate);
+    if (sourcePixelRate >= kTrellisWorkRatio * outputPixelRate) av_opt_set_int(e, "trellis", 1, AV_OPT_SEARCH_CHILDREN);
     // With a key frame every five seconds rather than every twelve frames,
     // the same bits buy more picture.
     e->gop_size = std::clamp(static_cast<int>(std::lround(5 * av_q2d(e->framerate))), 12, 300);
@@ -207,8 +217,9 @@ const AVCodec* OutputFile::EncoderFor(bool video) const {
   return codec;
 }
 
-StreamEncoder& OutputFile::AddStream(bool video, const AVCodec* codec, const AVFilterContext* sink) {
-  Streams_.push_back(std::make_unique<StreamEncoder>(video, codec, sink, O_, Muxer_));
+StreamEncoder& OutputFile::AddStream(bool video, const AVCodec* codec, const AVFilterContext* sink,
+                                     double sourcePixelRate) {
+  Streams_.push_back(std::make_unique<StreamEncoder>(video, codec, sink, O_, Muxer_, sourcePixelRate));
   return *Streams_.back();
 }
 

@@ -13,7 +13,14 @@ using namespace tarquel::media;
 void StreamPipeline::Connect(const InputFile& file, OutputFile& output, const TranscodeJob& job) {
   const AVCodec* codec = output.EncoderFor(input.video);
   filters.emplace(input, decoder.Context(), file.SampleAspectRatio(input), codec, output.Muxer(), job);
-  encoder = &output.AddStream(input.video, codec, filters->Sink());
+  double sourcePixelRate = 0;
+  if (input.video) {
+    AVRational rate = input.stream->avg_frame_rate;
+    if (rate.num <= 0 || rate.den <= 0) rate = input.stream->r_frame_rate;
+    if (rate.num <= 0 || rate.den <= 0) rate = {25, 1};
+    sourcePixelRate = static_cast<double>(decoder.Context()->width) * decoder.Context()->height * av_q2d(rate);
+  }
+  encoder = &output.AddStream(input.video, codec, filters->Sink(), sourcePixelRate);
   // Kept apart, for the thread that feeds the encoder.
   const AVRational timeBase = encoder->Context()->time_base;
   filters->SetEncoder(timeBase, encoder->FixedFrameSize());
@@ -28,10 +35,28 @@ SilentTrack::SilentTrack(OutputFile& output, const AVCodec* codec, const Encoder
   source.SetFrameSize(encoder->FixedFrameSize());
 }
 
+namespace {
+
+// Video packets waiting for the decoding thread: twice the pictures the
+// decoder has in flight on its threads, so that it never waits while the
+// reading thread works on the audio, and no more: a second of a high-rate
+// HD source's packets would be megabytes.
+std::size_t PacketsWaiting(const Scheduler::Streams& streams) {
+  std::size_t waiting = 8;
+  for (const auto& stream : streams) {
+    if (stream->input.video) {
+      waiting = std::max(waiting, 2 * static_cast<std::size_t>(std::max(1, stream->decoder.Context()->thread_count)));
+    }
+  }
+  return waiting;
+}
+
+}  // namespace
+
 Scheduler::Scheduler(InputFile& input, Streams& streams, SilentTrack* silence, OutputFile& output,
                      const ProgressReport& report, bool video, std::chrono::steady_clock::time_point started)
     : Input_(input), Streams_(streams), Silence_(silence), Output_(output), Report_(report), Video_(video),
-      Started_(started) {}
+      Started_(started), VideoPackets_(PacketsWaiting(streams)) {}
 
 void Scheduler::Run(std::vector<PacketPtr> held) {
   // Each stream's encoder works on a thread of its own, and the video's

@@ -23,9 +23,12 @@
 
 namespace tarquel::encoder {
 
-// Room for a couple of seconds of pictures, so that a stream's encoder and
-// what feeds it seldom wait for each other.
-using FrameHandoff = Handoff<media::FramePtr, 64>;
+using FrameHandoff = Handoff<media::FramePtr>;
+
+// Filtered frames waiting for a stream's encoder: enough to ride out the
+// bursts a frame-threaded decoder gives its pictures in, few enough that
+// they hold little memory (they are at the output's size).
+constexpr std::size_t kFramesWaiting = 8;
 
 // A stream's way from its decoder through its filters to its encoder.
 struct StreamPipeline {
@@ -40,7 +43,7 @@ struct StreamPipeline {
   StreamDecoder decoder;
   std::optional<FilterChain> filters;
   StreamEncoder* encoder = nullptr;  // the output's
-  FrameHandoff filteredFrames;
+  FrameHandoff filteredFrames{kFramesWaiting};
   std::thread encoding;  // the stream's encoder works on a thread of its own
 };
 
@@ -104,7 +107,7 @@ class Scheduler {
   std::chrono::steady_clock::time_point LastReport_ = Started_;
   std::mutex Mutex_;  // guards the other threads' failure
   std::string WorkerFailure_;
-  Handoff<media::PacketPtr, 128> VideoPackets_;
+  Handoff<media::PacketPtr> VideoPackets_;
   std::atomic<bool> VideoDone_ = false;  // the video needs no more packets
   std::thread DecodingThread_;
 };

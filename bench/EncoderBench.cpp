@@ -1,24 +1,31 @@
 // evc.exe against Debian's ffmpeg, side by side in one run:
-//  - speed: the same conversion (same encoders, size, rate, bitrates and cut)
-//    on a generated 60-second 640x480 H.264 + AAC source, the ".mp4" Normal
-//    Quality preset, a custom profile at the source's full rate and ".mp3",
-//    and the preset on 20 seconds of 1080p, against the ffmpeg CLI with its
-//    default settings: median wall time, CPU use (user+sys over wall) and
-//    peak memory;
+//  - speed and memory: the same conversion (same encoders, size, rate,
+//    bitrates and cut) of 640x480 H.264 and DivX sources, of 720p and
+//    1080p, at the ".mp4" Normal Quality preset, a custom profile at the
+//    source's full rate and ".mp3", against the ffmpeg CLI with its default
+//    settings: wall time, the ratios of wall and CPU seconds with their
+//    spread, and peak memory;
+//  - start: from the encoder's start to the first packet it reads, split
+//    into loading and set-up, on a 2-second clip;
 //  - quality at equal bitrate: PSNR-Y and SSIM against the source scaled
-//    alike, on a hard source (a zoom into fine detail) and an easy one, at the
-//    Low, Normal and Superb presets, against ffmpeg's mpeg4 with its defaults
-//    and with its best Simple Profile settings;
+//    alike, on a hard source (a zoom into fine detail), an easy one and a
+//    DivX one, at the Low, Normal and Superb presets, against ffmpeg's
+//    mpeg4 with its defaults and with its best Simple Profile settings;
+//    rows whose bitrates differ by more than 3 % are marked and compare
+//    nothing;
 //  - a late cut: 10 seconds at 2:50 of a 3-minute 720p source against
 //    `ffmpeg -ss` doing the same job, and which source frame comes first;
 //  - bitrate: the asked video bitrate against the one met over a minute.
-// Pairs alternate which program goes first; figures are medians.
-// `bench_encoder_vs_ffmpeg [speed] [quality] [cut] [bitrate]` runs only the
-// parts named; with none, all of them.
+// Pairs alternate which program goes first; figures are medians. Every
+// run works in a scratch folder of its own and prints each line as soon
+// as it is known; the whole default run takes some 8 minutes on 2 cores.
+// `bench_encoder_vs_ffmpeg [speed] [start] [quality] [cut] [bitrate]` runs
+// only the parts named; with none, all of them.
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -50,8 +57,11 @@ struct Run {
   std::string output;
 };
 
-// Runs a program; with `capture`, its output (both streams) is kept.
-Run Start(std::vector<std::string> argv, const fs::path& capture = {}) {
+// Runs a program; with `capture`, its output (both streams) is kept;
+// `environment` is added to this program's; with `anyStatus` its time
+// counts whatever it ends with.
+Run Start(std::vector<std::string> argv, const fs::path& capture = {},
+          const std::vector<std::string>& environment = {}, bool anyStatus = false) {
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   const std::string sink = capture.empty() ? "/dev/null" : capture.string();
@@ -60,15 +70,20 @@ Run Start(std::vector<std::string> argv, const fs::path& capture = {}) {
   std::vector<char*> raw;
   for (auto& a : argv) raw.push_back(a.data());
   raw.push_back(nullptr);
+  std::vector<std::string> added = environment;
+  std::vector<char*> env;
+  for (char** e = environ; *e; ++e) env.push_back(*e);
+  for (auto& e : added) env.push_back(e.data());
+  env.push_back(nullptr);
   Run run;
   const auto start = std::chrono::steady_clock::now();
   pid_t pid = 0;
   int status = -1;
   rusage usage{};
-  if (posix_spawnp(&pid, raw[0], &actions, nullptr, raw.data(), environ) == 0) wait4(pid, &status, 0, &usage);
+  if (posix_spawnp(&pid, raw[0], &actions, nullptr, raw.data(), env.data()) == 0) wait4(pid, &status, 0, &usage);
   posix_spawn_file_actions_destroy(&actions);
   const std::chrono::duration<double> spent = std::chrono::steady_clock::now() - start;
-  if (WIFEXITED(status) && WEXITSTATUS(status) == 0) run.wall = spent.count();
+  if (WIFEXITED(status) && (anyStatus || WEXITSTATUS(status) == 0)) run.wall = spent.count();
   run.cpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
             static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
   run.peakKb = usage.ru_maxrss;
@@ -77,6 +92,19 @@ Run Start(std::vector<std::string> argv, const fs::path& capture = {}) {
     run.output.assign(std::istreambuf_iterator<char>(in), {});
   }
   return run;
+}
+
+// CLOCK_MONOTONIC, which the preloaded probe reads too, in seconds.
+double MonotonicSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
+
+std::string Format(const char* pattern, auto... values) {
+  char text[256];
+  std::snprintf(text, sizeof text, pattern, values...);
+  return text;
 }
 
 double Median(std::vector<double> v) {
@@ -102,25 +130,88 @@ struct Dir {
   fs::path operator/(const std::string& name) const { return path / name; }
 };
 
-// Speed: the pairs of the original bench, with CPU use and peak memory.
+// A figure's median and its spread over the pairs.
+struct Spread {
+  double median = 0, low = 0, high = 0;
+};
+
+Spread SpreadOf(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v.empty() ? Spread{} : Spread{v[v.size() / 2], v.front(), v.back()};
+}
+
+std::string RatioText(const Spread& s) { return Format("%.2f [%.2f-%.2f]", s.median, s.low, s.high); }
+
+// The two sides of one comparison, run in pairs that alternate which goes
+// first, so that neither always finds a warm cache.
+struct Pairs {
+  std::vector<double> evcWall, ffmpegWall, wallRatio, cpuRatio;
+  long evcPeak = 0, ffmpegPeak = 0;
+};
+
+bool RunPairs(const std::vector<std::string>& evcArgs, const std::vector<std::string>& ffmpegArgs, int pairs,
+              Pairs& out) {
+  for (int i = 0; i < pairs; ++i) {
+    const bool evcFirst = i % 2 == 0;
+    const Run a = Start(evcFirst ? evcArgs : ffmpegArgs);
+    const Run b = Start(evcFirst ? ffmpegArgs : evcArgs);
+    const Run& e = evcFirst ? a : b;
+    const Run& f = evcFirst ? b : a;
+    if (e.wall < 0 || f.wall < 0) return false;
+    out.evcWall.push_back(e.wall);
+    out.ffmpegWall.push_back(f.wall);
+    out.wallRatio.push_back(e.wall / f.wall);
+    out.cpuRatio.push_back(e.cpu / f.cpu);
+    out.evcPeak = std::max(out.evcPeak, e.peakKb);
+    out.ffmpegPeak = std::max(out.ffmpegPeak, f.peakKb);
+  }
+  return true;
+}
+
+void PrintPairsHeader() {
+  std::printf("%-24s %7s %7s %-18s %-18s %7s %7s %6s\n", "conversion", "evc s", "ffm s", "wall ratio",
+              "cpu-s ratio", "evc MB", "ffm MB", "MB r.");
+}
+
+void PrintPairs(const char* name, const Pairs& p) {
+  std::printf("%-24s %7.2f %7.2f %-18s %-18s %7.1f %7.1f %6.2f\n", name, SpreadOf(p.evcWall).median,
+              SpreadOf(p.ffmpegWall).median, RatioText(SpreadOf(p.wallRatio)).c_str(),
+              RatioText(SpreadOf(p.cpuRatio)).c_str(), p.evcPeak / 1024.0, p.ffmpegPeak / 1024.0,
+              static_cast<double>(p.evcPeak) / static_cast<double>(std::max(1L, p.ffmpegPeak)));
+}
+
+// A 640x480 DivX file as old rips and cameras made them: MPEG-4 Part 2
+// with an MP3 track in AVI.
+bool MakeDivx(const fs::path& file, const char* seconds) {
+  return Make(file, {"-f", "lavfi", "-i", "testsrc2=size=640x480:rate=30,noise=alls=6:allf=t", "-f", "lavfi", "-i",
+                     "anoisesrc=amplitude=0.2:sample_rate=44100", "-t", seconds, "-c:v", "mpeg4", "-vtag", "DIVX",
+                     "-b:v", "1800k", "-g", "250", "-c:a", "libmp3lame", "-b:a", "128k", "-ac", "2"});
+}
+
+// Speed and memory: the same conversion by both programs (same encoders,
+// size, rate, bitrates and cut), evc.exe against the ffmpeg CLI with its
+// defaults.
 bool Speed(const std::string& evc, const Dir& dir) {
   const std::string source = (dir / "source.mp4").string();
   if (!Make(source, {"-f", "lavfi", "-i", "testsrc2=size=640x480:rate=30,noise=alls=8:allf=t", "-f", "lavfi", "-i",
-                     "anoisesrc=amplitude=0.2:sample_rate=48000", "-t", "60", "-c:v", "libx264", "-preset", "veryfast",
+                     "anoisesrc=amplitude=0.2:sample_rate=48000", "-t", "30", "-c:v", "libx264", "-preset", "veryfast",
                      "-c:a", "aac", "-b:a", "160k", "-ac", "2"})) {
     return false;
   }
-  const std::string hd = (dir / "hd.mp4").string();
-  if (!Make(hd, {"-f", "lavfi", "-i", "testsrc2=size=1920x1080:rate=30", "-f", "lavfi", "-i",
-                 "sine=sample_rate=48000", "-t", "20", "-c:v", "libx264", "-preset", "veryfast", "-c:a", "aac"})) {
-    return false;
+  const std::string divx = (dir / "divx.avi").string();
+  if (!MakeDivx(divx, "30")) return false;
+  const std::string hd = (dir / "hd.mp4").string(), hd720 = (dir / "hd720.mp4").string();
+  for (const auto& [file, size] : {std::pair{hd, "1920x1080"}, std::pair{hd720, "1280x720"}}) {
+    if (!Make(file, {"-f", "lavfi", "-i", std::string("testsrc2=size=") + size + ":rate=30", "-f", "lavfi", "-i",
+                     "sine=sample_rate=48000", "-t", "15", "-c:v", "libx264", "-preset", "veryfast", "-c:a", "aac"})) {
+      return false;
+    }
   }
   const std::string out = (dir / "out").string();
   struct Case {
     const char* name;
     std::vector<std::string> evcArgs, ffmpegArgs;
   };
-  // The same video conversion by both programs.
   const auto video = [&](const char* name, const std::string& from, const std::string& size, const std::string& rate,
                          const std::string& kbits, const std::string& aspect) {
     return Case{name,
@@ -132,7 +223,9 @@ bool Speed(const std::string& evc, const Dir& dir) {
                  "128k", "-af", "volume=2", "-ac", "2", "-ar", "44100", "-f", "psp", out + "-ffmpeg.mp4"}};
   };
   const std::vector<Case> cases = {
-      video(".mp4 Normal Quality", source, "320x240", "15", "768", "4:3"),
+      video("640x480 H.264, Normal", source, "320x240", "15", "768", "4:3"),
+      video("640x480 DivX, Normal", divx, "320x240", "15", "768", "4:3"),
+      video("720p, Normal", hd720, "320x240", "15", "768", "4:3"),
       video("1080p, Normal", hd, "320x240", "15", "768", "4:3"),
       // A custom profile at the source's full rate: every picture decoded
       // and encoded.
@@ -143,37 +236,71 @@ bool Speed(const std::string& evc, const Dir& dir) {
        {"ffmpeg", "-v", "error", "-y", "-ss", "0", "-t", "60", "-i", source, "-vn", "-c:a", "libmp3lame", "-b:a",
         "128k", "-af", "volume=2", "-ac", "1", "-ar", "22050", out + "-ffmpeg.mp3"}},
   };
-  constexpr int kPairs = 9;
-  std::printf("\nSpeed: 60 s of 640x480 (20 s of 1080p) H.264 + AAC, %d pairs (goal: wall ratio at most 0.8)\n",
+  constexpr int kPairs = 5;
+  std::printf("\nSpeed and memory: 30 s of 640x480 H.264 + AAC and of DivX + MP3, 15 s of 720p and 1080p; %d pairs,\n"
+              "medians [lowest-highest] of evc/ffmpeg (goals: cpu-s ratio at most 1.0 on the DivX row, MB ratio at "
+              "most 1.1 on 720p and 1080p)\n",
               kPairs);
-  std::printf("%-22s %8s %8s %7s %8s %8s %9s %9s\n", "conversion", "evc s", "ffmpeg s", "ratio", "evc cpu",
-              "ffm cpu", "evc MB", "ffmpeg MB");
+  PrintPairsHeader();
   for (const auto& c : cases) {
-    std::vector<double> evcTimes, ffmpegTimes, ratios, evcCpu, ffmpegCpu;
-    long evcPeak = 0, ffmpegPeak = 0;
-    for (int i = 0; i < kPairs; ++i) {
-      // Alternate which goes first, so that neither always finds a warm cache.
-      const bool evcFirst = i % 2 == 0;
-      const Run a = Start(evcFirst ? c.evcArgs : c.ffmpegArgs);
-      const Run b = Start(evcFirst ? c.ffmpegArgs : c.evcArgs);
-      const Run& e = evcFirst ? a : b;
-      const Run& f = evcFirst ? b : a;
-      if (e.wall < 0 || f.wall < 0) {
-        std::fprintf(stderr, "%s: a run failed\n", c.name);
-        return false;
-      }
-      evcTimes.push_back(e.wall);
-      ffmpegTimes.push_back(f.wall);
-      ratios.push_back(e.wall / f.wall);
-      evcCpu.push_back(e.cpu / e.wall);
-      ffmpegCpu.push_back(f.cpu / f.wall);
-      evcPeak = std::max(evcPeak, e.peakKb);
-      ffmpegPeak = std::max(ffmpegPeak, f.peakKb);
+    Pairs pairs;
+    if (!RunPairs(c.evcArgs, c.ffmpegArgs, kPairs, pairs)) {
+      std::fprintf(stderr, "%s: a run failed\n", c.name);
+      return false;
     }
-    std::printf("%-22s %8.2f %8.2f %7.3f %7.0f%% %7.0f%% %9.1f %9.1f\n", c.name, Median(evcTimes),
-                Median(ffmpegTimes), Median(ratios), 100 * Median(evcCpu), 100 * Median(ffmpegCpu), evcPeak / 1024.0,
-                ffmpegPeak / 1024.0);
+    PrintPairs(c.name, pairs);
   }
+  return true;
+}
+
+// The start of a conversion: from the encoder's start to the first packet
+// it reads, once its libraries are loaded and its input, decoders,
+// filters, encoders and output are set up. A library preloaded into the
+// encoder notes when main() begins and when the first packet is read.
+bool Startup(const std::string& evc, const Dir& dir) {
+  const std::string clip = (dir / "clip2.mp4").string();
+  if (!Make(clip, {"-f", "lavfi", "-i", "testsrc2=size=640x480:rate=30", "-f", "lavfi", "-i",
+                   "sine=sample_rate=48000", "-t", "2", "-c:v", "libx264", "-preset", "veryfast", "-c:a", "aac"})) {
+    return false;
+  }
+  const std::string probe = tarquel::platform::ExecutableFolder() + "libtarquel_first_read.so";
+  const fs::path log = dir / "first-read.txt";
+  const std::vector<std::string> convert = {evc, "-y", "-i", clip, "-vcodec", "mpeg4", "-acodec", "aac", "-b", "768",
+                                            "-s", "320x240", "-r", "15", "-aspect", "4:3", "-ab", "128", "-vol",
+                                            "200", "-ac", "2", "-ar", "44100", "-ss", "00:00:00", "-t", "2",
+                                            (dir / "clip-evc.mp4").string()};
+  constexpr int kRuns = 15;
+  std::vector<double> load, setUp, whole, bare, ffmpegBare, wall;
+  for (int i = 0; i < kRuns; ++i) {
+    fs::remove(log);
+    const double launched = MonotonicSeconds();
+    const Run r = Start(convert, {}, {"LD_PRELOAD=" + probe, "TARQUEL_FIRST_READ_LOG=" + log.string()});
+    std::ifstream in(log);
+    double mainAt = 0, readAt = 0;
+    if (r.wall < 0 || !(in >> mainAt >> readAt)) {
+      std::fprintf(stderr, "start: the encoder failed or the probe %s noted nothing\n", probe.c_str());
+      return false;
+    }
+    load.push_back(1000 * (mainAt - launched));
+    setUp.push_back(1000 * (readAt - mainAt));
+    whole.push_back(1000 * (readAt - launched));
+    wall.push_back(1000 * r.wall);
+    // The loading alone: with no arguments the encoder says how it is used
+    // and ends.
+    bare.push_back(1000 * Start({evc}, {}, {}, true).wall);
+    ffmpegBare.push_back(1000 * Start({"ffmpeg", "-version"}).wall);
+  }
+  std::printf("\nStart of a 2 s clip's conversion, %d runs, ms: median [lowest-highest]\n", kRuns);
+  const auto row = [](const char* what, const std::vector<double>& v) {
+    const Spread s = SpreadOf(v);
+    std::printf("  %-48s %7.1f [%.1f-%.1f]\n", what, s.median, s.low, s.high);
+  };
+  row("start to main() (loading the libraries)", load);
+  row("main() to the first packet read (set-up)", setUp);
+  row("start to the first packet read", whole);
+  row("whole conversion", wall);
+  row("evc.exe with no arguments (loading alone)", bare);
+  row("ffmpeg -version (its loading alone)", ffmpegBare);
   return true;
 }
 
@@ -213,20 +340,22 @@ std::string FrameRate(const std::string& file, const Dir& dir) {
 bool Quality(const std::string& evc, const Dir& dir) {
   const struct {
     const char* name;
-    const char* lavfi;
+    const char* lavfi;  // nullptr: the DivX source
   } sources[] = {
       {"hard", "mandelbrot=size=640x480:rate=30"},
       {"easy", "testsrc2=size=640x480:rate=30"},
+      {"divx", nullptr},
   };
   std::printf("\nQuality at equal bitrate: 20 s, PSNR-Y dB / SSIM-Y / video kbit/s (goal: evc at least ffmpeg best;\n"
               "compared only where the bitrates match within 3 %%: * marks a side that does not)\n");
   std::printf("%-6s %-16s %-26s %-26s %-26s\n", "source", "preset", "evc.exe", "ffmpeg defaults", "ffmpeg best SP");
   for (const auto& src : sources) {
-    const std::string source = (dir / (std::string(src.name) + ".mp4")).string();
-    if (!Make(source, {"-f", "lavfi", "-i", src.lavfi, "-f", "lavfi", "-i", "sine=sample_rate=48000", "-t", "20",
-                       "-c:v", "libx264", "-preset", "veryfast", "-crf", "16", "-c:a", "aac", "-ac", "2"})) {
-      return false;
-    }
+    const std::string source = (dir / (std::string(src.name) + (src.lavfi ? ".mp4" : ".avi"))).string();
+    const bool made =
+        src.lavfi ? Make(source, {"-f", "lavfi", "-i", src.lavfi, "-f", "lavfi", "-i", "sine=sample_rate=48000", "-t",
+                                  "20", "-c:v", "libx264", "-preset", "veryfast", "-crf", "16", "-c:a", "aac", "-ac", "2"})
+                  : MakeDivx(source, "20");
+    if (!made) return false;
     for (const int quality : {0, 2, 4}) {
       tarquel::TConvertSettings s;
       tarquel::ApplyPresetString(s, tarquel::QualityPresets[0][quality]);
@@ -395,12 +524,16 @@ int main(int argc, char** argv) {
   std::printf("evc.exe against ffmpeg on %ld cores, load average %.2f %.2f %.2f\n", sysconf(_SC_NPROCESSORS_ONLN),
               load[0], load[1], load[2]);
   bool ok = true;
+  const auto began = std::chrono::steady_clock::now();
   if (ok && wanted("speed")) ok = Speed(evc, dir);
+  if (ok && wanted("start")) ok = Startup(evc, dir);
   if (ok && wanted("quality")) ok = Quality(evc, dir);
   if (ok && wanted("cut")) ok = LateCut(evc, dir);
   if (ok && wanted("bitrate")) ok = Bitrate(evc, dir);
   getloadavg(load, 3);
-  std::printf("\nload average at the end %.2f %.2f %.2f\n", load[0], load[1], load[2]);
+  const std::chrono::duration<double> took = std::chrono::steady_clock::now() - began;
+  std::printf("\nload average at the end %.2f %.2f %.2f; the run took %.0f s\n", load[0], load[1], load[2],
+              took.count());
   fs::remove_all(dir.path);
   return ok ? 0 : 1;
 }

@@ -20,7 +20,8 @@
 // run works in a scratch folder of its own and prints each line as soon
 // as it is known; the whole default run takes some 8 minutes on 2 cores.
 // `bench_encoder_vs_ffmpeg [speed] [start] [quality] [cut] [bitrate]` runs
-// only the parts named; with none, all of them.
+// only the parts named; with none, all of them. TARQUEL_BENCH_EVC names
+// another build's evc.exe to measure instead of this build's.
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -525,7 +526,9 @@ int main(int argc, char** argv) {
   const auto wanted = [&](const char* part) {
     return parts.empty() || std::find(parts.begin(), parts.end(), part) != parts.end();
   };
-  const std::string evc = tarquel::platform::ExecutableFolder() + "../Tarquel/evc.exe";
+  // The build's own encoder, or another build's to compare with.
+  const char* other = std::getenv("TARQUEL_BENCH_EVC");
+  const std::string evc = other ? other : tarquel::platform::ExecutableFolder() + "../Tarquel/evc.exe";
   // Each line as soon as it is known, also into a pipe.
   std::setvbuf(stdout, nullptr, _IOLBF, 0);
   // A scratch folder of this run's own: sources of a stopped or concurrent
@@ -538,6 +541,7 @@ int main(int argc, char** argv) {
   const Dir dir{scratch};
   double load[3] = {};
   getloadavg(load, 3);
+  std::printf("%s\n", evc.c_str());
   std::printf("evc.exe against ffmpeg on %ld cores, load average %.2f %.2f %.2f\n", sysconf(_SC_NPROCESSORS_ONLN),
               load[0], load[1], load[2]);
   bool ok = true;

@@ -12,8 +12,7 @@ PeakLimiter::PeakLimiter(int sampleRate, int channels, double limit, double atta
     : SampleRate_(sampleRate), Channels_(channels), Limit_(limit), Release_(releaseSeconds) {
   // Room for up to a tenth of a second of look-ahead.
   const int room = static_cast<int>(sampleRate * channels * 100 / 1000. + channels);
-  Storage_.assign(static_cast<std::size_t>(room + channels), 0.0);
-  Buffer_ = Storage_.data() + channels;
+  Storage_.assign(static_cast<std::size_t>(room), 0.0);
   NextPos_.assign(static_cast<std::size_t>(room), -1);
   NextDelta_.assign(static_cast<std::size_t>(room), 0.0);
   BufferSize_ = static_cast<int>(sampleRate * attackSeconds * channels);
@@ -24,7 +23,7 @@ PeakLimiter::PeakLimiter(int sampleRate, int channels, double limit, double atta
 void PeakLimiter::Process(double* samples, int count) {
   const int channels = Channels_, size = BufferSize_;
   const double limit = Limit_;
-  double* buffer = Buffer_;
+  double* buffer = Storage_.data();
   int* nextPos = NextPos_.data();
   double* nextDelta = NextDelta_.data();
   double* frame = samples;
@@ -56,8 +55,13 @@ void PeakLimiter::Process(double* samples, int count) {
         int i = NextIter_;
         for (; i < NextIter_ + NextLen_; ++i) {
           const int j = i % size;
+          // The pending peak's height, told from its first two samples
+          // (a second channel, or the next sample of a single one).
           double pendingPeak = 0;
-          for (int c = 0; c < channels; ++c) pendingPeak = FFMAX(pendingPeak, std::fabs(buffer[nextPos[j] + c]));
+          if (nextPos[j] >= 0) {
+            const double first = std::fabs(buffer[nextPos[j]]), second = std::fabs(buffer[nextPos[j] + 1]);
+            pendingPeak = first > second ? first : second;
+          }
           const double pendingDelta =
               (limit / peak - limit / pendingPeak) / (((size - nextPos[j] + Pos_) % size) / channels);
           if (pendingDelta < nextDelta[j]) {

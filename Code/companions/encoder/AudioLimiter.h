@@ -26,10 +26,8 @@ class PeakLimiter {
   const double Limit_;
   const double Release_;
   int BufferSize_ = 0;  // the look-ahead, in samples of all channels
-  // The samples of the look-ahead, after `Channels_` leading zeros (read
-  // when no peak is pending).
+  // The samples of the look-ahead, and room after it.
   std::vector<double> Storage_;
-  double* Buffer_ = nullptr;
   // The peaks ahead: where each is in the look-ahead and how fast the gain
   // falls towards it, a ring from `NextIter_` of `NextLen_` entries.
   std::vector<int> NextPos_;

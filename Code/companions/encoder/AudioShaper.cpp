@@ -6,6 +6,7 @@ extern "C" {
 }
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <deque>
 #include <utility>
@@ -16,6 +17,20 @@ extern "C" {
 namespace tarquel::encoder {
 
 using namespace tarquel::media;
+
+// One step of the way: takes frames in its own time base and hands what
+// it makes to the next step.
+class AudioStep {
+ public:
+  virtual ~AudioStep() = default;
+  virtual void Take(FramePtr frame) = 0;
+  // The input has ended: hands on what is held, then ends the next step.
+  virtual void End() = 0;
+  void SetNext(AudioStep* next) { Next_ = next; }
+
+ protected:
+  AudioStep* Next_ = nullptr;
+};
 
 namespace {
 

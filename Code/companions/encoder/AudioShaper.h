@@ -30,19 +30,8 @@ struct SoundSteps {
   int outputChannels = 2;
 };
 
-// One step of the way: takes frames in its own time base and hands what
-// it makes to the next step.
-class AudioStep {
- public:
-  virtual ~AudioStep() = default;
-  virtual void Take(media::FramePtr frame) = 0;
-  // The input has ended: hands on what is held, then ends the next step.
-  virtual void End() = 0;
-  void SetNext(AudioStep* next) { Next_ = next; }
-
- protected:
-  AudioStep* Next_ = nullptr;
-};
+// One step of the way (AudioShaper.cpp).
+class AudioStep;
 
 class AudioShaper {
  public:

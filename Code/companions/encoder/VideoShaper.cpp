@@ -5,6 +5,7 @@ extern "C" {
 }
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <utility>
 
@@ -126,9 +127,9 @@ FramePtr VideoShaper::Produce() {
       }
       NextSlot_ = Held_->pts;
     }
-    // The next picture, or the end, takes this slot: the held one has had
-    // its slots.
-    if ((Incoming_ && Incoming_->pts <= NextSlot_) || (Closing_ && ClosingSlot_ <= NextSlot_)) {
+    // The next picture, or else the end, takes this slot: the held one has
+    // had its slots.
+    if (Incoming_ ? Incoming_->pts <= NextSlot_ : ClosingSlot_ <= NextSlot_) {
       Drop();
       continue;
     }

@@ -146,6 +146,9 @@ FilterChain::FilterChain(const InputStream& input, const AVCodecContext* decoded
     if (!end.empty()) steps.cutEnd = av_rescale_q(Microseconds(end), AV_TIME_BASE_Q, timeBase);
     steps.shift = shift;
     steps.frameRate = av_d2q(av_q2d(OutputFrameRate(input.stream, job, muxer)), INT_MAX);
+    steps.sourceWidth = d->width;
+    steps.sourceHeight = d->height;
+    steps.sourceFormat = d->pix_fmt;
     Video_ = std::make_unique<VideoShaper>(steps);
     Form_.width = Video_->Width();
     Form_.height = Video_->Height();

@@ -22,6 +22,9 @@ struct PictureSteps {
   // pictures' times are moved back by it and cut to whole ticks.
   double shift = 0;
   AVRational frameRate{25, 1};
+  // The decoded pictures' size and pixel format.
+  int sourceWidth = 0, sourceHeight = 0;
+  AVPixelFormat sourceFormat = AV_PIX_FMT_YUV420P;
   // The picture scaled (before it is turned, where there are fewer pixels
   // to turn), then turned clockwise by `turn` degrees (0, 90, 180 or 270).
   int scaledWidth = 0, scaledHeight = 0;
@@ -62,11 +65,15 @@ class VideoShaper {
   void Drop();
   media::FramePtr Give();
   media::FramePtr Shape(const AVFrame& decoded);
-  media::FramePtr Scale(const AVFrame& decoded);
+  media::FramePtr Scale(const AVFrame& decoded, int width, int height);
   media::FramePtr Turn(const AVFrame& picture) const;
   media::FramePtr Pad(const AVFrame& picture) const;
 
   const PictureSteps S_;
+  // The pixel format the picture is turned and framed in: 4:2:0, or a
+  // picture of the scaled size in a plain planar format of its own, made
+  // 4:2:0 last.
+  AVPixelFormat WorkFormat_ = AV_PIX_FMT_YUV420P;
   int Width_ = 0, Height_ = 0;
   // The cut.
   int64_t LastPts_ = AV_NOPTS_VALUE;  // the last picture's time as it came
@@ -87,6 +94,7 @@ class VideoShaper {
   int ScalerWidth_ = 0, ScalerHeight_ = 0, ScalerFormat_ = AV_PIX_FMT_NONE;
   AVColorRange SourceRange_ = AVCOL_RANGE_UNSPECIFIED;  // the last range a picture told
   AVColorRange ScalerRange_ = AVCOL_RANGE_UNSPECIFIED;
+  int ScaledWidth_ = 0, ScaledHeight_ = 0;
 };
 
 }  // namespace tarquel::encoder

@@ -105,10 +105,11 @@ class Cut final : public AudioStep {
     if (first >= last) return;
     if (first > 0) {
       const int kept = static_cast<int>(last - first);
-      FramePtr part = NewSamples(kept, static_cast<AVSampleFormat>(frame->format), frame->ch_layout, frame->sample_rate);
+      const auto format = static_cast<AVSampleFormat>(frame->format);
+      FramePtr part = NewSamples(kept, format, frame->ch_layout, frame->sample_rate);
       Check(av_frame_copy_props(part.get(), frame.get()), "filtering");
       av_samples_copy(part->extended_data, frame->extended_data, 0, static_cast<int>(first), kept,
-                      frame->ch_layout.nb_channels, static_cast<AVSampleFormat>(frame->format));
+                      frame->ch_layout.nb_channels, format);
       if (part->pts != AV_NOPTS_VALUE) part->pts += av_rescale_q(first, perSample, S_.timeBase);
       frame = std::move(part);
     } else {

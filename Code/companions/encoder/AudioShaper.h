@@ -16,8 +16,8 @@ struct SoundSteps {
   AVRational timeBase{1, 1};  // the decoded samples'
   int sampleRate = 0;
   AVSampleFormat sampleFormat = AV_SAMPLE_FMT_NONE;
-  // The cut, in samples from the file's start: what starts before
-  // `cutStart` is dropped, and what starts at or after `cutEnd`.
+  // The cut, in samples from the file's start: the samples from
+  // `cutStart` up to `cutEnd` are kept.
   int64_t cutStart = 0;
   std::optional<int64_t> cutEnd;
   // The time the output starts at, in the time base, as a fraction: the

@@ -32,7 +32,9 @@ int64_t Microseconds(const std::string& text) {
   int64_t micros = std::strtoll(p, &rest, 10) * 1000000;
   if (*rest == '.') {
     ++rest;
-    for (int unit = 100000; unit >= 1 && *rest >= '0' && *rest <= '9'; unit /= 10, ++rest) micros += unit * (*rest - '0');
+    for (int unit = 100000; unit >= 1 && *rest >= '0' && *rest <= '9'; unit /= 10, ++rest) {
+      micros += unit * (*rest - '0');
+    }
   }
   return negative ? -micros : micros;
 }

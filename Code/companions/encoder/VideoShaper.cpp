@@ -79,7 +79,8 @@ FramePtr NewPicture(int width, int height, AVPixelFormat format, const AVFrame& 
 // Copies a plane of `width` x `height` samples turned clockwise by `turn`
 // degrees.
 template <typename Sample>
-void TurnPlane(const uint8_t* fromData, int fromStride, int width, int height, uint8_t* toData, int toStride, int turn) {
+void TurnPlane(const uint8_t* fromData, int fromStride, int width, int height, uint8_t* toData, int toStride,
+               int turn) {
   const auto from = [&](int x, int y) {
     return reinterpret_cast<const Sample*>(fromData + static_cast<std::ptrdiff_t>(y) * fromStride)[x];
   };
@@ -273,7 +274,8 @@ FramePtr VideoShaper::Scale(const AVFrame& decoded, int width, int height) {
   SwsContext* s = Scaler_.get();
   int *sourceTable = nullptr, *outputTable = nullptr;
   int sourceFull = 0, outputFull = 0, brightness = 0, contrast = 0, saturation = 0;
-  sws_getColorspaceDetails(s, &sourceTable, &sourceFull, &outputTable, &outputFull, &brightness, &contrast, &saturation);
+  sws_getColorspaceDetails(s, &sourceTable, &sourceFull, &outputTable, &outputFull, &brightness, &contrast,
+                           &saturation);
   int space = decoded.colorspace;
   if (space < 1 || space > 10 || space == AVCOL_SPC_YCGCO) space = AVCOL_SPC_BT470BG;
   const int* table = sws_getCoefficients(space);
@@ -295,9 +297,9 @@ FramePtr VideoShaper::Turn(const AVFrame& picture) const {
       NewPicture(sideways ? picture.height : picture.width, sideways ? picture.width : picture.height, format, picture);
   for (int plane = 0; plane < d.nb_components; ++plane) {
     const PlaneSize size = SizeOf(d, plane, picture.width, picture.height);
-    (size.bytes == 2 ? TurnPlane<uint16_t> : TurnPlane<uint8_t>)(picture.data[plane], picture.linesize[plane], size.width,
-                                                                 size.height, turned->data[plane],
-                                                                 turned->linesize[plane], S_.turn);
+    const auto turn = size.bytes == 2 ? TurnPlane<uint16_t> : TurnPlane<uint8_t>;
+    turn(picture.data[plane], picture.linesize[plane], size.width, size.height, turned->data[plane],
+         turned->linesize[plane], S_.turn);
   }
   return turned;
 }
@@ -320,12 +322,13 @@ FramePtr VideoShaper::Pad(const AVFrame& picture) const {
     const PlaneSize shown = SizeOf(d, plane, width, height);
     uint8_t* to = framed->data[plane];
     const std::ptrdiff_t stride = framed->linesize[plane];
+    const unsigned value = black[static_cast<std::size_t>(plane)];
     for (int row = 0; row < all.height; ++row) {
       uint8_t* line = to + row * stride;
       if (all.bytes == 1) {
-        std::memset(line, static_cast<int>(black[static_cast<std::size_t>(plane)]), static_cast<std::size_t>(all.width));
+        std::memset(line, static_cast<int>(value), static_cast<std::size_t>(all.width));
       } else {
-        std::fill_n(reinterpret_cast<uint16_t*>(line), all.width, static_cast<uint16_t>(black[static_cast<std::size_t>(plane)]));
+        std::fill_n(reinterpret_cast<uint16_t*>(line), all.width, static_cast<uint16_t>(value));
       }
     }
     for (int row = 0; row < shown.height; ++row) {

@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config git
   qt6-base-dev qt6-multimedia-dev libqt6opengl6-dev
-  libavformat-dev libavcodec-dev libavfilter-dev libavutil-dev libswresample-dev libswscale-dev
+  libavformat-dev libavcodec-dev libavutil-dev libswresample-dev libswscale-dev
   ffmpeg libturbojpeg0-dev libsystemd-dev
   libgtest-dev libgmock-dev
   fonts-liberation

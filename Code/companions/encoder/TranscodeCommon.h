@@ -1,5 +1,5 @@
-// What the parts of a conversion share: how a step fails, and the texts
-// the filter descriptions and the messages are made of.
+// What the parts of a conversion share: how a step fails, the form of the
+// frames an encoder is opened for, and the texts the messages are made of.
 #pragma once
 
 extern "C" {
@@ -24,6 +24,19 @@ struct Failure {
 inline void Check(int result, const std::string& what) {
   if (result < 0) Fail(what + ": " + media::AvErrorText(result));
 }
+
+// The form of the frames a stream's encoder is given.
+struct FrameForm {
+  // Video: the picture's size, pixel format and pixel shape, and the rate.
+  int width = 0, height = 0;
+  AVPixelFormat pixelFormat = AV_PIX_FMT_NONE;
+  AVRational pixelShape{0, 1};
+  AVRational frameRate{0, 1};
+  // Audio: the sample rate and format, and the channels (1: mono, 2: stereo).
+  int sampleRate = 0;
+  AVSampleFormat sampleFormat = AV_SAMPLE_FMT_NONE;
+  int channels = 0;
+};
 
 inline std::string Format(const char* pattern, auto... values) {
   char text[512];

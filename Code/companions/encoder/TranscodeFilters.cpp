@@ -1,8 +1,6 @@
 #include "TranscodeFilters.h"
 
 extern "C" {
-#include <libavfilter/buffersink.h>
-#include <libavfilter/buffersrc.h>
 #include <libavutil/channel_layout.h>
 #include <libavutil/display.h>
 #include <libavutil/samplefmt.h>
@@ -11,17 +9,35 @@ extern "C" {
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstdlib>
 #include <string>
 #include <string_view>
 #include <utility>
-
-#include "TranscodeCommon.h"
 
 namespace tarquel::encoder {
 
 using namespace tarquel::media;
 
 namespace {
+
+// The cut's times are taken to the microsecond, as "%.6f" prints them.
+std::string TimeText(double seconds) { return Format("%.6f", seconds); }
+
+// Whole microseconds of a time printed by TimeText.
+int64_t Microseconds(const std::string& text) {
+  const char* p = text.c_str();
+  const bool negative = *p == '-';
+  if (negative) ++p;
+  char* rest = nullptr;
+  int64_t micros = std::strtoll(p, &rest, 10) * 1000000;
+  if (*rest == '.') {
+    ++rest;
+    for (int unit = 100000; unit >= 1 && *rest >= '0' && *rest <= '9'; unit /= 10, ++rest) {
+      micros += unit * (*rest - '0');
+    }
+  }
+  return negative ? -micros : micros;
+}
 
 // How far a stream's picture is turned clockwise to be shown upright: 0, 90,
 // 180 or 270 degrees, from its display matrix, as FFmpeg's own tools read it.
@@ -65,9 +81,9 @@ AVRational OutputFrameRate(const AVStream* input, const TranscodeJob& job, const
 // at the output's display aspect, black around it. The frame is -s (else
 // the turned source's size), its display aspect -aspect (else that of the
 // frame with square pixels under -s, else the source's). A picture of the
-// frame's shape gets no bars and no pad step.
-std::string ShapeSteps(const AVStream* input, const AVCodecContext* decoded, AVRational pixelShape,
-                       const EncoderOptions& o) {
+// frame's shape gets no bars.
+PictureSteps ShapeSteps(const AVStream* input, const AVCodecContext* decoded, AVRational pixelShape,
+                        const EncoderOptions& o) {
   const int w = decoded->width, h = decoded->height;
   AVRational sar = pixelShape;
   if (sar.num <= 0 || sar.den <= 0) sar = {1, 1};
@@ -97,17 +113,19 @@ std::string ShapeSteps(const AVStream* input, const AVCodecContext* decoded, AVR
   if (pixelRatio > static_cast<double>(frameW) / frameH) pictureH = even(frameW / pixelRatio, frameH);
   else pictureW = even(frameH * pixelRatio, frameW);
   // Scaled before it is turned, where there are fewer pixels to turn.
-  std::string steps;
-  const int scaledW = sideways ? pictureH : pictureW, scaledH = sideways ? pictureW : pictureH;
-  if (scaledW != w || scaledH != h) steps += Format(",scale=%d:%d", scaledW, scaledH);
-  if (turn == 90) steps += ",transpose=clock";
-  if (turn == 180) steps += ",hflip,vflip";
-  if (turn == 270) steps += ",transpose=cclock";
+  PictureSteps steps;
+  steps.scaledWidth = sideways ? pictureH : pictureW;
+  steps.scaledHeight = sideways ? pictureW : pictureH;
+  steps.turn = turn;
   if (pictureW < frameW || pictureH < frameH) {
-    steps += Format(",pad=%d:%d:%d:%d:black", frameW, frameH, (frameW - pictureW) / 2 & ~1,
-                    (frameH - pictureH) / 2 & ~1);
+    steps.pad = true;
+    steps.frameWidth = frameW;
+    steps.frameHeight = frameH;
+    steps.padX = (frameW - pictureW) / 2 & ~1;
+    steps.padY = (frameH - pictureH) / 2 & ~1;
   }
-  return steps + Format(",setsar=sar=%s:max=255", Rational(outSar).c_str());
+  steps.pixelShape = av_d2q(av_q2d(outSar), 255);
+  return steps;
 }
 
 }  // namespace
@@ -115,125 +133,118 @@ std::string ShapeSteps(const AVStream* input, const AVCodecContext* decoded, AVR
 FilterChain::FilterChain(const InputStream& input, const AVCodecContext* decoded, AVRational pixelShape,
                          const AVCodec* encoder, const AVOutputFormat* muxer, const TranscodeJob& job) {
   const EncoderOptions& o = job.options;
-  Graph_.reset(avfilter_graph_alloc());
   const AVCodecContext* d = decoded;
-  std::string sourceArgs;
-  const AVFilter* sourceFilter;
-  const AVFilter* sinkFilter;
-  std::string steps;
-  const std::string cut = Format("trim=start=%.6f", o.startSeconds) +
-                          (o.durationSeconds ? Format(":end=%.6f", o.startSeconds + *o.durationSeconds) : "");
-  const std::string rebase = Format("setpts=PTS-%.6f/TB", o.startSeconds);
+  const AVRational timeBase = input.stream->time_base;
+  if (timeBase.num <= 0 || timeBase.den <= 0) Check(AVERROR(EINVAL), "filter set-up");
+  const std::string start = TimeText(o.startSeconds);
+  const std::string end = o.durationSeconds ? TimeText(o.startSeconds + *o.durationSeconds) : std::string();
+  // The output starts at the cut's start.
+  const double shift = std::strtod(start.c_str(), nullptr) / av_q2d(timeBase);
   if (input.video) {
-    AVRational sar = d->sample_aspect_ratio.num > 0 ? d->sample_aspect_ratio : AVRational{1, 1};
-    sourceArgs = Format("video_size=%dx%d:pix_fmt=%d:time_base=%s:pixel_aspect=%s", d->width, d->height,
-                        static_cast<int>(d->pix_fmt), Rational(input.stream->time_base).c_str(), Rational(sar).c_str());
-    sourceFilter = avfilter_get_by_name("buffer");
-    sinkFilter = avfilter_get_by_name("buffersink");
-    steps += cut + "," + rebase + ",fps=fps=" + Rational(OutputFrameRate(input.stream, job, muxer));
-    steps += ShapeSteps(input.stream, d, pixelShape, o) + ",format=yuv420p";
+    if (d->pix_fmt == AV_PIX_FMT_NONE || d->width <= 0 || d->height <= 0) Check(AVERROR(EINVAL), "filter set-up");
+    PictureSteps steps = ShapeSteps(input.stream, d, pixelShape, o);
+    steps.timeBase = timeBase;
+    steps.cutStart = av_rescale_q(Microseconds(start), AV_TIME_BASE_Q, timeBase);
+    if (!end.empty()) steps.cutEnd = av_rescale_q(Microseconds(end), AV_TIME_BASE_Q, timeBase);
+    steps.shift = shift;
+    steps.frameRate = av_d2q(av_q2d(OutputFrameRate(input.stream, job, muxer)), INT_MAX);
+    steps.sourceWidth = d->width;
+    steps.sourceHeight = d->height;
+    steps.sourceFormat = d->pix_fmt;
+    Video_ = std::make_unique<VideoShaper>(steps);
+    Form_.width = Video_->Width();
+    Form_.height = Video_->Height();
+    Form_.pixelFormat = AV_PIX_FMT_YUV420P;
+    Form_.pixelShape = steps.pixelShape;
+    Form_.frameRate = steps.frameRate;
+    TimeBase_ = Video_->TimeBase();
   } else {
+    if (d->sample_fmt == AV_SAMPLE_FMT_NONE || d->sample_rate <= 0 || d->ch_layout.nb_channels <= 0) {
+      Check(AVERROR(EINVAL), "filter set-up");
+    }
     AVChannelLayout layout{};
     if (d->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC) {
       av_channel_layout_default(&layout, d->ch_layout.nb_channels);
     } else {
-      av_channel_layout_copy(&layout, &d->ch_layout);
+      Check(av_channel_layout_copy(&layout, &d->ch_layout), "filter set-up");
     }
-    char layoutText[128] = "";
-    av_channel_layout_describe(&layout, layoutText, sizeof layoutText);
-    const int sourceChannels = layout.nb_channels;
+    SoundSteps steps;
+    steps.timeBase = timeBase;
+    steps.sampleRate = d->sample_rate;
+    steps.sampleFormat = d->sample_fmt;
+    const AVRational perSample{1, d->sample_rate};
+    steps.cutStart = av_rescale_q(Microseconds(start), AV_TIME_BASE_Q, perSample);
+    if (!end.empty()) steps.cutEnd = av_rescale_q(Microseconds(end), AV_TIME_BASE_Q, perSample);
+    steps.shift = shift;
+    if (o.volumePercent && *o.volumePercent != 100) {
+      steps.gain = std::strtod(Format("%g", *o.volumePercent / 100.0).c_str(), nullptr);
+      // A gain above one would flatten the peaks of a loud source at full
+      // scale; a look-ahead limiter holds them under -1 dBFS instead.
+      steps.limit = *o.volumePercent > 100;
+    }
+    steps.outputRate = o.sampleRate;
+    steps.outputFormat = encoder->sample_fmts ? encoder->sample_fmts[0] : AV_SAMPLE_FMT_FLTP;
+    steps.outputChannels = o.channels ? *o.channels : std::min(layout.nb_channels, 2);
+    try {
+      Audio_ = std::make_unique<AudioShaper>(steps, layout);
+    } catch (...) {
+      av_channel_layout_uninit(&layout);
+      throw;
+    }
     av_channel_layout_uninit(&layout);
-    sourceArgs = Format("time_base=%s:sample_rate=%d:sample_fmt=%s:channel_layout=%s",
-                        Rational(input.stream->time_base).c_str(), d->sample_rate, av_get_sample_fmt_name(d->sample_fmt),
-                        layoutText);
-    sourceFilter = avfilter_get_by_name("abuffer");
-    sinkFilter = avfilter_get_by_name("abuffersink");
-    const int channels = o.channels ? *o.channels : std::min(sourceChannels, 2);
-    steps += "a" + cut + ",a" + rebase;
-    if (o.volumePercent && *o.volumePercent != 100) steps += Format(",volume=%g", *o.volumePercent / 100.0);
-    // A gain above one would flatten the peaks of a loud source at full
-    // scale; a look-ahead limiter holds them under -1 dBFS instead.
-    if (o.volumePercent && *o.volumePercent > 100) steps += ",alimiter=limit=0.891251:level=0:latency=1";
-    if (o.sampleRate) steps += Format(",aresample=%d", *o.sampleRate);
-    const AVSampleFormat format = encoder->sample_fmts ? encoder->sample_fmts[0] : AV_SAMPLE_FMT_FLTP;
-    steps += Format(",aformat=sample_fmts=%s:channel_layouts=%s", av_get_sample_fmt_name(format),
-                    channels == 1 ? "mono" : "stereo");
-    // Times counted in samples: a source whose time base counts whole
-    // packets (MP3 in AVI) would give the encoder's shorter frames
-    // colliding times.
-    steps += ",asettb=expr=1/sr";
+    Form_.sampleRate = Audio_->SampleRate();
+    Form_.sampleFormat = steps.outputFormat;
+    Form_.channels = steps.outputChannels;
+    TimeBase_ = Audio_->TimeBase();
   }
-  Check(avfilter_graph_create_filter(&Source_, sourceFilter, "in", sourceArgs.c_str(), nullptr, Graph_.get()),
-        "filter set-up");
-  Check(avfilter_graph_create_filter(&Sink_, sinkFilter, "out", nullptr, nullptr, Graph_.get()), "filter set-up");
-
-  FilterInOutPtr outputs(avfilter_inout_alloc()), inputs(avfilter_inout_alloc());
-  outputs->name = av_strdup("in");
-  outputs->filter_ctx = Source_;
-  inputs->name = av_strdup("out");
-  inputs->filter_ctx = Sink_;
-  AVFilterInOut* in = inputs.release();
-  AVFilterInOut* out = outputs.release();
-  const int parsed = avfilter_graph_parse_ptr(Graph_.get(), steps.c_str(), &in, &out, nullptr);
-  inputs.reset(in);
-  outputs.reset(out);
-  Check(parsed, "filter set-up");
-  Check(avfilter_graph_config(Graph_.get(), nullptr), "filter set-up");
 }
 
 void FilterChain::SetEncoder(AVRational timeBase, int frameSize) {
   EncoderTimeBase_ = timeBase;
-  if (frameSize > 0) av_buffersink_set_frame_size(Sink_, static_cast<unsigned>(frameSize));
+  if (Audio_ && frameSize > 0) Audio_->SetFrameSize(frameSize);
 }
 
-void FilterChain::Add(AVFrame* frame) { Check(av_buffersrc_add_frame_flags(Source_, frame, 0), "filtering"); }
+void FilterChain::Add(AVFrame* frame) {
+  FramePtr taken = MakeFrame();
+  if (!taken) Check(AVERROR(ENOMEM), "filtering");
+  av_frame_move_ref(taken.get(), frame);
+  if (Video_) Video_->Add(std::move(taken));
+  else Audio_->Add(std::move(taken));
+}
 
 void FilterChain::Close(int64_t endPts) {
-  Check(endPts == AV_NOPTS_VALUE ? av_buffersrc_add_frame(Source_, nullptr) : av_buffersrc_close(Source_, endPts, 0),
-        "filtering");
+  if (Video_) Video_->Close(endPts);
+  else Audio_->Close();
 }
 
 FramePtr FilterChain::Next() {
-  AVFrame* filtered = Filtered_.get();
-  const int got = av_buffersink_get_frame(Sink_, filtered);
-  if (got == AVERROR(EAGAIN)) return nullptr;
-  if (got == AVERROR_EOF) {
-    Done_ = true;
+  FramePtr frame = Video_ ? Video_->Next() : Audio_->Next();
+  if (!frame) {
+    Done_ = Video_ ? Video_->Ended() : Audio_->Ended();
     return nullptr;
   }
-  Check(got, "filtering");
-  filtered->pts = av_rescale_q(filtered->pts, av_buffersink_get_time_base(Sink_), EncoderTimeBase_);
-  filtered->pict_type = AV_PICTURE_TYPE_NONE;
-  FramePtr frame = MakeFrame();
-  av_frame_move_ref(frame.get(), filtered);
+  frame->pts = av_rescale_q(frame->pts, TimeBase_, EncoderTimeBase_);
+  frame->pict_type = AV_PICTURE_TYPE_NONE;
   return frame;
 }
 
 SilenceSource::SilenceSource(const AVCodec* encoder, const EncoderOptions& options) {
-  Graph_.reset(avfilter_graph_alloc());
-  const AVSampleFormat format = encoder->sample_fmts ? encoder->sample_fmts[0] : AV_SAMPLE_FMT_FLTP;
-  const int channels = options.channels.value_or(2);
-  const std::string steps = Format("anullsrc=r=%d:cl=%s,aformat=sample_fmts=%s", options.sampleRate.value_or(44100),
-                                   channels == 1 ? "mono" : "stereo", av_get_sample_fmt_name(format));
-  Check(avfilter_graph_create_filter(&Sink_, avfilter_get_by_name("abuffersink"), "out", nullptr, nullptr,
-                                     Graph_.get()),
-        "filter set-up");
-  FilterInOutPtr inputs(avfilter_inout_alloc());
-  inputs->name = av_strdup("out");
-  inputs->filter_ctx = Sink_;
-  AVFilterInOut* in = inputs.release();
-  AVFilterInOut* out = nullptr;
-  const int parsed = avfilter_graph_parse_ptr(Graph_.get(), steps.c_str(), &in, &out, nullptr);
-  inputs.reset(in);
-  FilterInOutPtr outputs(out);
-  Check(parsed, "filter set-up");
-  Check(avfilter_graph_config(Graph_.get(), nullptr), "filter set-up");
+  Form_.sampleRate = options.sampleRate.value_or(44100);
+  Form_.sampleFormat = encoder->sample_fmts ? encoder->sample_fmts[0] : AV_SAMPLE_FMT_FLTP;
+  Form_.channels = options.channels.value_or(2);
 }
 
 void SilenceSource::SetFrameSize(int frameSize) {
-  if (frameSize > 0) av_buffersink_set_frame_size(Sink_, static_cast<unsigned>(frameSize));
+  if (frameSize > 0) FrameSize_ = frameSize;
 }
 
-void SilenceSource::Next(AVFrame* frame) { Check(av_buffersink_get_frame(Sink_, frame), "silent track"); }
+void SilenceSource::Next(AVFrame* frame) {
+  frame->nb_samples = FrameSize_;
+  frame->format = Form_.sampleFormat;
+  frame->sample_rate = Form_.sampleRate;
+  av_channel_layout_default(&frame->ch_layout, Form_.channels);
+  Check(av_frame_get_buffer(frame, 0), "silent track");
+  av_samples_set_silence(frame->extended_data, 0, FrameSize_, Form_.channels, Form_.sampleFormat);
+}
 
 }  // namespace tarquel::encoder

@@ -5,10 +5,14 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
+#include "AudioShaper.h"
 #include "FfmpegHandles.h"
+#include "TranscodeCommon.h"
 #include "TranscodeInput.h"
 #include "Transcoder.h"
+#include "VideoShaper.h"
 
 namespace tarquel::encoder {
 
@@ -22,8 +26,8 @@ class FilterChain {
   FilterChain(const FilterChain&) = delete;
   FilterChain& operator=(const FilterChain&) = delete;
 
-  // Where the filtered frames come out, in the form the encoder is opened for.
-  const AVFilterContext* Sink() const { return Sink_; }
+  // The form of the filtered frames, which the encoder is opened for.
+  const FrameForm& Form() const { return Form_; }
   // Told once the encoder is open: the time base it takes its frames in,
   // and how many samples each audio frame must have (0: any number).
   void SetEncoder(AVRational timeBase, int frameSize);
@@ -40,12 +44,12 @@ class FilterChain {
   media::FramePtr Next();
 
  private:
-  media::FilterGraphPtr Graph_;
-  AVFilterContext* Source_ = nullptr;
-  AVFilterContext* Sink_ = nullptr;
+  FrameForm Form_;
+  std::unique_ptr<VideoShaper> Video_;
+  std::unique_ptr<AudioShaper> Audio_;
+  AVRational TimeBase_{};  // the filtered frames'
   AVRational EncoderTimeBase_{};
   bool Done_ = false;
-  media::FramePtr Filtered_ = media::MakeFrame();
 };
 
 // The silent track's source: zero samples in the asked rate and channels,
@@ -56,7 +60,7 @@ class SilenceSource {
   SilenceSource(const SilenceSource&) = delete;
   SilenceSource& operator=(const SilenceSource&) = delete;
 
-  const AVFilterContext* Sink() const { return Sink_; }
+  const FrameForm& Form() const { return Form_; }
   // Told once the encoder is open: how many samples each frame must have
   // (0: any number).
   void SetFrameSize(int frameSize);
@@ -64,8 +68,8 @@ class SilenceSource {
   void Next(AVFrame* frame);
 
  private:
-  media::FilterGraphPtr Graph_;
-  AVFilterContext* Sink_ = nullptr;
+  FrameForm Form_;
+  int FrameSize_ = 1024;
 };
 
 }  // namespace tarquel::encoder

@@ -1,7 +1,6 @@
 #include "TranscodeOutput.h"
 
 extern "C" {
-#include <libavfilter/buffersink.h>
 #include <libavutil/intreadwrite.h>
 #include <libavutil/opt.h>
 }
@@ -104,17 +103,17 @@ int OutputIo::Close() {
   return Error_;
 }
 
-StreamEncoder::StreamEncoder(bool video, const AVCodec* codec, const AVFilterContext* sink,
-                             const EncoderOptions& options, const AVOutputFormat* muxer, double sourcePixelRate)
+StreamEncoder::StreamEncoder(bool video, const AVCodec* codec, const FrameForm& form, const EncoderOptions& options,
+                             const AVOutputFormat* muxer, double sourcePixelRate)
     : Video_(video) {
   Encoder_.reset(avcodec_alloc_context3(codec));
   AVCodecContext* e = Encoder_.get();
   if (video) {
-    e->width = av_buffersink_get_w(sink);
-    e->height = av_buffersink_get_h(sink);
-    e->pix_fmt = static_cast<AVPixelFormat>(av_buffersink_get_format(sink));
-    e->sample_aspect_ratio = av_buffersink_get_sample_aspect_ratio(sink);
-    e->framerate = av_buffersink_get_frame_rate(sink);
+    e->width = form.width;
+    e->height = form.height;
+    e->pix_fmt = form.pixelFormat;
+    e->sample_aspect_ratio = form.pixelShape;
+    e->framerate = form.frameRate;
     e->time_base = av_inv_q(e->framerate);
     e->bit_rate = int64_t{options.videoKbits.value_or(512)} * 1000;
     // Keep the rate close to the asked one rather than the library's loose
@@ -155,9 +154,9 @@ StreamEncoder::StreamEncoder(bool video, const AVCodec* codec, const AVFilterCon
     e->mb_lmin = FF_QP2LAMBDA;
     av_opt_set_int(e, "lmin", FF_QP2LAMBDA, AV_OPT_SEARCH_CHILDREN);
   } else {
-    e->sample_rate = av_buffersink_get_sample_rate(sink);
-    e->sample_fmt = static_cast<AVSampleFormat>(av_buffersink_get_format(sink));
-    Check(av_buffersink_get_ch_layout(sink, &e->ch_layout), "audio set-up");
+    e->sample_rate = form.sampleRate;
+    e->sample_fmt = form.sampleFormat;
+    av_channel_layout_default(&e->ch_layout, form.channels);
     e->time_base = {1, e->sample_rate};
     e->bit_rate = int64_t{options.audioKbits.value_or(64)} * 1000;
     if (const int* rates = codec->supported_samplerates) {
@@ -217,9 +216,9 @@ const AVCodec* OutputFile::EncoderFor(bool video) const {
   return codec;
 }
 
-StreamEncoder& OutputFile::AddStream(bool video, const AVCodec* codec, const AVFilterContext* sink,
+StreamEncoder& OutputFile::AddStream(bool video, const AVCodec* codec, const FrameForm& form,
                                      double sourcePixelRate) {
-  Streams_.push_back(std::make_unique<StreamEncoder>(video, codec, sink, O_, Muxer_, sourcePixelRate));
+  Streams_.push_back(std::make_unique<StreamEncoder>(video, codec, form, O_, Muxer_, sourcePixelRate));
   return *Streams_.back();
 }
 

@@ -9,6 +9,7 @@
 #include "FfmpegHandles.h"
 #include "RegularFiles.h"
 #include "StatusLine.h"
+#include "TranscodeCommon.h"
 #include "Transcoder.h"
 
 namespace tarquel::encoder {
@@ -16,9 +17,9 @@ namespace tarquel::encoder {
 // One stream's encoder; its packets go to its stream of the output file.
 class StreamEncoder {
  public:
-  // Opens `codec` for the frames the filters give at `sink`; for video,
+  // Opens `codec` for frames of the form `form`; for video,
   // `sourcePixelRate` is the source's pixels a second (0: not known).
-  StreamEncoder(bool video, const AVCodec* codec, const AVFilterContext* sink, const EncoderOptions& options,
+  StreamEncoder(bool video, const AVCodec* codec, const FrameForm& form, const EncoderOptions& options,
                 const AVOutputFormat* muxer, double sourcePixelRate = 0);
   StreamEncoder(const StreamEncoder&) = delete;
   StreamEncoder& operator=(const StreamEncoder&) = delete;
@@ -81,10 +82,10 @@ class OutputFile {
   const AVOutputFormat* Muxer() const { return Muxer_; }
   // The encoder for a video or audio stream of this kind of file.
   const AVCodec* EncoderFor(bool video) const;
-  // Opens an encoder for the frames the filters give at `sink` (for video,
+  // Opens an encoder for frames of the form `form` (for video,
   // from a source of `sourcePixelRate` pixels a second). The file holds a
   // stream for each, in the order they are added.
-  StreamEncoder& AddStream(bool video, const AVCodec* codec, const AVFilterContext* sink, double sourcePixelRate = 0);
+  StreamEncoder& AddStream(bool video, const AVCodec* codec, const FrameForm& form, double sourcePixelRate = 0);
   // Creates the file and writes its header.
   void Open();
 

@@ -20,7 +20,7 @@ void StreamPipeline::Connect(const InputFile& file, OutputFile& output, const Tr
     if (rate.num <= 0 || rate.den <= 0) rate = {25, 1};
     sourcePixelRate = static_cast<double>(decoder.Context()->width) * decoder.Context()->height * av_q2d(rate);
   }
-  encoder = &output.AddStream(input.video, codec, filters->Sink(), sourcePixelRate);
+  encoder = &output.AddStream(input.video, codec, filters->Form(), sourcePixelRate);
   // Kept apart, for the thread that feeds the encoder.
   const AVRational timeBase = encoder->Context()->time_base;
   filters->SetEncoder(timeBase, encoder->FixedFrameSize());
@@ -31,7 +31,7 @@ SilentTrack::SilentTrack(OutputFile& output, const EncoderOptions& options)
     : SilentTrack(output, output.EncoderFor(false), options) {}
 
 SilentTrack::SilentTrack(OutputFile& output, const AVCodec* codec, const EncoderOptions& options)
-    : source(codec, options), encoder(&output.AddStream(false, codec, source.Sink())) {
+    : source(codec, options), encoder(&output.AddStream(false, codec, source.Form())) {
   source.SetFrameSize(encoder->FixedFrameSize());
 }
 

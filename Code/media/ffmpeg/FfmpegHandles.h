@@ -4,8 +4,8 @@
 
 extern "C" {
 #include <libavcodec/avcodec.h>
-#include <libavfilter/avfilter.h>
 #include <libavformat/avformat.h>
+#include <libavutil/audio_fifo.h>
 #include <libavutil/error.h>
 #include <libswresample/swresample.h>
 #include <libswscale/swscale.h>
@@ -59,16 +59,6 @@ struct PacketDeleter {
 };
 using PacketPtr = std::unique_ptr<AVPacket, PacketDeleter>;
 
-struct FilterGraphDeleter {
-  void operator()(AVFilterGraph* g) const { avfilter_graph_free(&g); }
-};
-using FilterGraphPtr = std::unique_ptr<AVFilterGraph, FilterGraphDeleter>;
-
-struct FilterInOutDeleter {
-  void operator()(AVFilterInOut* io) const { avfilter_inout_free(&io); }
-};
-using FilterInOutPtr = std::unique_ptr<AVFilterInOut, FilterInOutDeleter>;
-
 struct ScaleContextDeleter {
   void operator()(SwsContext* c) const { sws_freeContext(c); }
 };
@@ -79,6 +69,12 @@ struct ResampleContextDeleter {
   void operator()(SwrContext* c) const { swr_free(&c); }
 };
 using ResampleContextPtr = std::unique_ptr<SwrContext, ResampleContextDeleter>;
+
+struct AudioFifoDeleter {
+  void operator()(AVAudioFifo* f) const { av_audio_fifo_free(f); }
+};
+// Samples waiting to be taken in blocks of another size (av_audio_fifo_alloc).
+using AudioFifoPtr = std::unique_ptr<AVAudioFifo, AudioFifoDeleter>;
 
 inline FramePtr MakeFrame() { return FramePtr(av_frame_alloc()); }
 inline PacketPtr MakePacket() { return PacketPtr(av_packet_alloc()); }

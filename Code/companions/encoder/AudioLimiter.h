@@ -3,6 +3,10 @@
 // rather than flattening the peak, and raising it again over the release
 // time. All channels share one gain, so that the picture of the sound
 // stays where it was.
+//
+// Its arithmetic is that of FFmpeg 5.1's alimiter filter (Paul B Mahol's
+// libavfilter/af_alimiter.c, LGPL-2.1-or-later), which the encoder ran
+// before, so that a raised volume sounds the same as it did.
 #pragma once
 
 #include <vector>

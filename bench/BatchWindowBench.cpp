@@ -358,7 +358,8 @@ int Bench(int files) {
   std::printf("load average before %.2f %.2f %.2f, after %.2f %.2f %.2f\n", loadBefore[0], loadBefore[1],
               loadBefore[2], loadAfter[0], loadAfter[1], loadAfter[2]);
   std::printf("process MB: the window process's own peak RSS; encoder MB: the largest encoder's peak RSS "
-              "(window: its largest waited-for child; shell: largest wait4 of sh -c)\n");
+              "(window: its largest waited-for child,\nat least the window's own size, which the kernel counts "
+              "from the fork before the encoder starts; shell: largest wait4 of sh -c)\n");
   tarquel::test::RemoveAll(scratch);
   return failed ? 1 : 0;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 extern "C" {
+#include <libavformat/avformat.h>
 #include <libavutil/rational.h>
 }
 
@@ -37,6 +38,15 @@ struct FrameForm {
   AVSampleFormat sampleFormat = AV_SAMPLE_FMT_NONE;
   int channels = 0;
 };
+
+// A video stream's rate as the file tells it: its average, else its base
+// rate, else 25 frames a second.
+inline AVRational StreamFrameRate(const AVStream* stream) {
+  AVRational rate = stream->avg_frame_rate;
+  if (rate.num <= 0 || rate.den <= 0) rate = stream->r_frame_rate;
+  if (rate.num <= 0 || rate.den <= 0) rate = {25, 1};
+  return rate;
+}
 
 inline std::string Format(const char* pattern, auto... values) {
   char text[512];

@@ -74,10 +74,7 @@ int64_t StreamDecoder::FrameDuration(const AVFrame* frame) const {
   const AVRational tb = In_.stream->time_base;
   if (!In_.video) return av_rescale_q(frame->nb_samples, AVRational{1, frame->sample_rate}, tb);
   if (frame->pkt_duration > 0) return frame->pkt_duration;
-  AVRational rate = In_.stream->avg_frame_rate;
-  if (rate.num <= 0 || rate.den <= 0) rate = In_.stream->r_frame_rate;
-  if (rate.num <= 0 || rate.den <= 0) rate = {25, 1};
-  return std::max<int64_t>(1, av_rescale_q(1, av_inv_q(rate), tb));
+  return std::max<int64_t>(1, av_rescale_q(1, av_inv_q(StreamFrameRate(In_.stream)), tb));
 }
 
 // Whether the picture in a video packet is surely one the frame-rate

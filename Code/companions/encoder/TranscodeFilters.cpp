@@ -62,10 +62,8 @@ AVRational OutputFrameRate(const AVStream* input, const TranscodeJob& job, const
     // before it would double and drop pictures twice over.
     fps = *job.sourceFps;
   } else {
-    AVRational rate = input->avg_frame_rate;
-    if (rate.num <= 0 || rate.den <= 0) rate = input->r_frame_rate;
-    if (rate.num <= 0 || rate.den <= 0 || av_q2d(rate) > 1000) rate = {25, 1};
-    fps = av_q2d(rate);
+    const AVRational rate = StreamFrameRate(input);
+    fps = av_q2d(rate) > 1000 ? 25 : av_q2d(rate);
   }
   // The handheld plays only the NTSC rates: 15 and 30 (and their rounded
   // 14.985 and 29.97) become exactly 15000/1001 and 30000/1001.

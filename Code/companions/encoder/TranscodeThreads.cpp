@@ -15,10 +15,8 @@ void StreamPipeline::Connect(const InputFile& file, OutputFile& output, const Tr
   filters.emplace(input, decoder.Context(), file.SampleAspectRatio(input), codec, output.Muxer(), job);
   double sourcePixelRate = 0;
   if (input.video) {
-    AVRational rate = input.stream->avg_frame_rate;
-    if (rate.num <= 0 || rate.den <= 0) rate = input.stream->r_frame_rate;
-    if (rate.num <= 0 || rate.den <= 0) rate = {25, 1};
-    sourcePixelRate = static_cast<double>(decoder.Context()->width) * decoder.Context()->height * av_q2d(rate);
+    sourcePixelRate = static_cast<double>(decoder.Context()->width) * decoder.Context()->height *
+                      av_q2d(StreamFrameRate(input.stream));
   }
   encoder = &output.AddStream(input.video, codec, filters->Form(), sourcePixelRate);
   // Kept apart, for the thread that feeds the encoder.

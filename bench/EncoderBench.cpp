@@ -108,11 +108,6 @@ std::string Format(const char* pattern, auto... values) {
   return text;
 }
 
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v.empty() ? 0 : v[v.size() / 2];
-}
-
 double Number(const std::string& text, const char* pattern) {
   std::smatch m;
   return std::regex_search(text, m, std::regex(pattern)) ? std::stod(m[1]) : -1;
@@ -461,30 +456,16 @@ bool LateCut(const std::string& evc, const Dir& dir) {
       "ffmpeg", "-v", "error", "-y", "-ss", "170", "-t", "10", "-i", source, "-c:v", "mpeg4", "-b:v", "768k",
       "-bt", "768k", "-s", "320x240", "-r", "15", "-aspect", "16:9", "-c:a", "aac", "-b:a", "128k", "-ac", "2",
       "-ar", "44100", "-f", "psp", ffmpegOut};
-  std::vector<double> evcTimes, ffmpegTimes, ratios;
-  long evcPeak = 0, ffmpegPeak = 0;
-  for (int i = 0; i < 5; ++i) {
-    const bool evcFirst = i % 2 == 0;
-    const Run a = Start(evcFirst ? evcArgs : ffmpegArgs);
-    const Run b = Start(evcFirst ? ffmpegArgs : evcArgs);
-    const Run& e = evcFirst ? a : b;
-    const Run& f = evcFirst ? b : a;
-    if (e.wall < 0 || f.wall < 0) {
-      std::fprintf(stderr, "late cut: a run failed\n");
-      return false;
-    }
-    evcTimes.push_back(e.wall);
-    ffmpegTimes.push_back(f.wall);
-    ratios.push_back(e.wall / f.wall);
-    evcPeak = std::max(evcPeak, e.peakKb);
-    ffmpegPeak = std::max(ffmpegPeak, f.peakKb);
+  Pairs pairs;
+  if (!RunPairs(evcArgs, ffmpegArgs, 5, pairs)) {
+    std::fprintf(stderr, "late cut: a run failed\n");
+    return false;
   }
-  std::printf("\nLate cut: 10 s at 2:50 of 3 min 720p, 5 pairs (goal: ratio at most 1.5; first frame 5100 at 15/1, 5101 at 15000/1001, whose first slot holds both)\n");
-  std::printf("%-22s %8s %8s %7s %12s %12s %9s %9s\n", "conversion", "evc s", "ffmpeg s", "ratio", "evc first",
-              "ffm first", "evc MB", "ffmpeg MB");
-  std::printf("%-22s %8.2f %8.2f %7.3f %12d %12d %9.1f %9.1f\n", ".mp4 Normal Quality", Median(evcTimes),
-              Median(ffmpegTimes), Median(ratios), FirstIndex(evcOut, dir), FirstIndex(ffmpegOut, dir),
-              evcPeak / 1024.0, ffmpegPeak / 1024.0);
+  std::printf("\nLate cut: 10 s at 2:50 of 3 min 720p, 5 pairs (goal: wall ratio at most 1.5; first frame 5100 at 15/1,\n"
+              "5101 at 15000/1001, whose first slot holds both)\n");
+  PrintPairsHeader();
+  PrintPairs(".mp4 Normal Quality", pairs);
+  std::printf("first source frame: evc %d, ffmpeg %d\n", FirstIndex(evcOut, dir), FirstIndex(ffmpegOut, dir));
   return true;
 }
 
